@@ -1,0 +1,36 @@
+// The side panel's random circles: one every tick, and every 26th tick a wipe to a new colour.
+#include "app/colourvalue.h"
+#include "app/frmmain.h"
+
+#include <cmath>
+
+void frmMain::Timer1_Tick()
+{
+    // Each value is a float, widened exactly; the products are taken in double precision.
+    auto component = [this] { return std::int32_t(std::floor(double(random()) * 255)); };
+
+    state.SparkRed = component();
+    state.SparkGreen = component();
+    state.SparkBlue = component();
+    関係ないやつ->setFillColor(ColourValue(state.SparkRed, state.SparkGreen, state.SparkBlue));
+
+    double r = random();
+    state.SparkRadius = std::int16_t(std::floor(r * 96 + 100));
+    r = random();
+    const double w = 関係ないやつ->outerWidthTwips();
+    state.SparkX = std::int16_t(std::floor(((w + 500) + 1) * r));
+    r = random();
+    const double h = 関係ないやつ->outerHeightTwips();
+    state.SparkY = std::int16_t(std::floor(((h + 500) + 1) * r));
+    関係ないやつ->circle(float(state.SparkX), float(state.SparkY), float(state.SparkRadius));
+
+    state.SparkCount = state.SparkCount + 1;
+    if (state.SparkCount == 26) {
+        関係ないやつ->clear();
+        state.SparkRed = component();
+        state.SparkGreen = component();
+        state.SparkBlue = component();
+        関係ないやつ->setBackColor(ColourValue(state.SparkRed, state.SparkGreen, state.SparkBlue));
+        state.SparkCount = 0;
+    }
+}

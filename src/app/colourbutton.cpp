@@ -1,0 +1,52 @@
+#include "app/colourbutton.h"
+
+#include <QPainter>
+#include <QStyleOptionFocusRect>
+
+ColourButton::ColourButton(const QString &name, QRgb face, QWidget *parent)
+    : QPushButton(parent), m_face(face)
+{
+    setObjectName(name);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void ColourButton::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    const QRect all = rect();
+    const int r = all.right();
+    const int b = all.bottom();
+    painter.fillRect(all.adjusted(2, 2, -2, -2), QColor(m_face));
+
+    const bool down = isDown() || isChecked();
+    const QColor outerLight = down ? Qt::black : Qt::white;
+    const QColor innerLight = down ? QColor(128, 128, 128) : QColor(227, 227, 227);
+    const QColor innerDark = down ? QColor(227, 227, 227) : QColor(128, 128, 128);
+    const QColor outerDark = down ? Qt::white : Qt::black;
+    painter.setPen(outerLight);
+    painter.drawLine(0, 0, r - 1, 0);
+    painter.drawLine(0, 0, 0, b - 1);
+    painter.setPen(innerLight);
+    painter.drawLine(1, 1, r - 2, 1);
+    painter.drawLine(1, 1, 1, b - 2);
+    painter.setPen(outerDark);
+    painter.drawLine(0, b, r, b);
+    painter.drawLine(r, 0, r, b);
+    painter.setPen(innerDark);
+    painter.drawLine(1, b - 1, r - 1, b - 1);
+    painter.drawLine(r - 1, 1, r - 1, b - 1);
+
+    const QRect inner = all.adjusted(3, 3, -3, -3).translated(down ? 1 : 0, down ? 1 : 0);
+    if (!text().isEmpty()) {
+        painter.setPen(Qt::black);
+        painter.setFont(font());
+        painter.drawText(inner, Qt::AlignCenter, text());
+    }
+    if (hasFocus()) {
+        QStyleOptionFocusRect option;
+        option.initFrom(this);
+        option.rect = inner.adjusted(1, 1, -1, -1);
+        option.backgroundColor = QColor(m_face);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+    }
+}

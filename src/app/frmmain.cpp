@@ -1,0 +1,285 @@
+#include "app/frmmain.h"
+
+#include "app/colourvalue.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCoreApplication>
+#include <QIcon>
+#include <QMessageBox>
+#include <QMouseEvent>
+
+#include <cstdio>
+
+#include <random>
+
+namespace {
+
+// The layout is drawn in twips, 15 to a logical pixel.
+QRect twips(int left, int top, int width, int height)
+{
+    return QRect(left / 15, top / 15, width / 15, height / 15);
+}
+
+// Font sizes are given in points on the layout's 96-dpi grid, so that captions keep their
+// size relative to the controls whatever the screen reports.
+QFont layoutFont(const QString &family, qreal points, int weight)
+{
+    QFont font(family);
+    font.setPixelSize(qRound(points * 96.0 / 72.0));
+    font.setWeight(QFont::Weight(weight));
+    return font;
+}
+
+struct ButtonSpec {
+    const char *name;
+    int left, top;
+    QRgb face;
+    const char *accessibleName;
+};
+
+constexpr ButtonSpec swatchSpecs[8] = {
+    {"黒色", 0, 0, qRgb(0, 0, 0), "黒"},           {"白色", 480, 0, qRgb(255, 255, 255), "白"},
+    {"赤色", 960, 0, qRgb(255, 0, 0), "赤"},       {"青色", 1440, 0, qRgb(0, 0, 255), "青"},
+    {"黄色", 0, 480, qRgb(255, 255, 0), "黄色"},   {"紫色", 480, 480, qRgb(255, 0, 255), "紫"},
+    {"橙色", 960, 480, qRgb(255, 128, 0), "橙"},   {"緑色", 1440, 480, qRgb(0, 255, 0), "緑"},
+};
+
+} // namespace
+
+const QString frmMain::DefaultNotice = QStringLiteral("いんふぉめぇ～しょんでぃすぷれぃ♪");
+
+frmMain::frmMain(QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      beep([] { QApplication::beep(); }),
+      random([generator = std::mt19937()]() mutable {
+          // The top 24 bits of each 32-bit output, scaled by 2^-24: uniform in [0, 1), never 1.
+          return float(generator() >> 8) * (1.0f / 16777216.0f);
+      }),
+      reportError([this](const QString &path, const QString &reason) {
+          std::fprintf(stderr, "pafuro: %s: %s\n", qUtf8Printable(path), qUtf8Printable(reason));
+          // Modal, but shown without a nested event loop, so the handler still ends at once.
+          auto *box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Pafuro"), reason,
+                                      QMessageBox::Ok, this);
+          box->setAttribute(Qt::WA_DeleteOnClose);
+          box->setWindowModality(Qt::ApplicationModal);
+          box->show();
+      }),
+      picturePath(QCoreApplication::applicationDirPath() + QStringLiteral("/Image.bmp"))
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Pafuro"));
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/icons/pafuro-16.xpm"), QSize(16, 16));
+    icon.addFile(QStringLiteral(":/icons/pafuro-32.xpm"), QSize(32, 32));
+    setWindowIcon(icon);
+    setFixedSize(496, 433);
+
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, QColor(255, 192, 192));
+    palette.setColor(QPalette::WindowText, Qt::black);
+    palette.setColor(QPalette::ButtonText, Qt::black);
+    setPalette(palette);
+    setAutoFillBackground(true);
+
+    buildControls();
+    connectHandlers();
+    Form_Load();
+}
+
+void frmMain::buildControls()
+{
+    const QFont fontA = layoutFont(QStringLiteral("富士ポップ"), 18, 400);
+    const QFont fontB = layoutFont(QStringLiteral("富士ポップ"), 15.75, 400);
+
+    auto surface = [this](const char *name, QRect geometry) {
+        auto *s = new DrawingSurface(this);
+        s->setObjectName(QString::fromUtf8(name));
+        s->setGeometry(geometry);
+        return s;
+    };
+    auto button = [&](const char *name, QRect geometry, QRgb face, const char *caption) {
+        auto *b = new ColourButton(QString::fromUtf8(name), face, this);
+        b->setGeometry(geometry);
+        b->setText(QString::fromUtf8(caption));
+        b->setFont(fontA);
+        return b;
+    };
+    auto label = [&](const char *name, QRect geometry, const char *caption) {
+        auto *l = new QLabel(QString::fromUtf8(caption), this);
+        l->setObjectName(QString::fromUtf8(name));
+        l->setTextFormat(Qt::PlainText);
+        l->setGeometry(geometry);
+        l->setFont(fontB);
+        return l;
+    };
+    auto group = [this](const char *name, QRect geometry) {
+        auto *g = new QWidget(this);
+        g->setObjectName(QString::fromUtf8(name));
+        g->setGeometry(geometry);
+        return g;
+    };
+
+    画板 = surface("画板", twips(120, 120, 4095, 4215));
+    btnSave = button("btnSave", twips(4320, 240, 3015, 615), qRgb(192, 255, 192), "絵をとっておく。");
+    btnOpen = button("btnOpen", twips(4320, 1080, 3015, 615), qRgb(192, 255, 192), "前の絵をみる。");
+    btnNew = button("btnNew", twips(4320, 1920, 3015, 615), qRgb(255, 192, 255), "新しい紙にする。");
+    btnEnd = button("btnEnd", twips(4320, 2760, 3015, 615), qRgb(255, 255, 192), "お絵かきおしまい");
+    関係ないやつ = surface("関係ないやつ", twips(4320, 3600, 3015, 615));
+    関係ないやつ->setAccessibleName(QStringLiteral("飾りの絵"));
+    画板->setAccessibleName(QStringLiteral("画板"));
+    Label1 = label("Label1", twips(120, 4440, 1575, 375), "パレット：");
+    Label2 = label("Label2", twips(2160, 4440, 1575, 375), "筆の太さ：");
+    Label3 = label("Label3", twips(4320, 4440, 1575, 375), "紙の色：");
+    色フレーム = group("色フレーム", twips(360, 4800, 1935, 1095));
+    Picture1 = group("Picture1", twips(2400, 4800, 1935, 735));
+    Picture2 = group("Picture2", twips(4560, 4800, 1935, 1095));
+
+    InfoDis = new QLabel(DefaultNotice, this);
+    InfoDis->setObjectName(QStringLiteral("InfoDis"));
+    InfoDis->setTextFormat(Qt::PlainText);
+    InfoDis->setGeometry(twips(0, 6000, 7455, 495));
+    InfoDis->setFont(fontA);
+    InfoDis->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    InfoDis->setIndent(4);
+    InfoDis->setAutoFillBackground(true);
+    QPalette infoPalette = InfoDis->palette();
+    infoPalette.setColor(QPalette::Window, QColor(192, 192, 255));
+    InfoDis->setPalette(infoPalette);
+    InfoDis->installEventFilter(this);
+
+    // Option buttons: one exclusive group per panel, so exactly one of each stays down.
+    auto optionGroup = [this](QWidget *panel) {
+        auto *g = new QButtonGroup(panel);
+        g->setExclusive(true);
+        return g;
+    };
+    auto option = [](QWidget *panel, QButtonGroup *g, const QString &name, int left, int top,
+                     int width, int height, QRgb face) {
+        auto *b = new ColourButton(name, face, panel);
+        b->setCheckable(true);
+        b->setGeometry(twips(left, top, width, height));
+        g->addButton(b);
+        return b;
+    };
+
+    QButtonGroup *swatches = optionGroup(色フレーム);
+    std::array<ColourButton *, 8> swatch;
+    for (int i = 0; i < 8; ++i) {
+        const ButtonSpec &spec = swatchSpecs[i];
+        swatch[i] = option(色フレーム, swatches, QString::fromUtf8(spec.name), spec.left, spec.top,
+                           495, 495, spec.face);
+        swatch[i]->setAccessibleName(QString::fromUtf8(spec.accessibleName));
+    }
+    黒色 = swatch[0];
+    白色 = swatch[1];
+    赤色 = swatch[2];
+    青色 = swatch[3];
+    黄色 = swatch[4];
+    紫色 = swatch[5];
+    橙色 = swatch[6];
+    緑色 = swatch[7];
+
+    QButtonGroup *sizes = optionGroup(Picture1);
+    auto size = [&](const char *name, int left, const char *caption, qreal points,
+                    const char *accessibleName) {
+        ColourButton *b = option(Picture1, sizes, QString::fromUtf8(name), left, 0, 495, 615,
+                                 qRgb(192, 255, 255));
+        b->setText(QString::fromUtf8(caption));
+        b->setFont(layoutFont(QStringLiteral("ＭＳ Ｐ明朝"), points, 700));
+        b->setAccessibleName(QString::fromUtf8(accessibleName));
+        return b;
+    };
+    細い = size("細い", 0, "細", 15.75, "細い筆");
+    普通 = size("普通", 480, "普", 15.75, "普通の筆");
+    太い = size("太い", 960, "太", 15.75, "太い筆");
+    極太 = size("極太", 1440, "極太", 12, "極太の筆");
+
+    QButtonGroup *papers = optionGroup(Picture2);
+    for (int i = 0; i < 8; ++i) {
+        const ButtonSpec &spec = swatchSpecs[i];
+        // The eight share one name, as an array of controls; each carries its index.
+        紙の色[i] = option(Picture2, papers, QStringLiteral("紙の色"), spec.left, spec.top, 495,
+                            495, spec.face);
+        紙の色[i]->setProperty("index", i);
+        紙の色[i]->setAccessibleName(QStringLiteral("紙の色：%1").arg(QString::fromUtf8(spec.accessibleName)));
+        papers->setId(紙の色[i], i);
+    }
+
+    黒色->setChecked(true);
+    普通->setChecked(true);
+    紙の色[1]->setChecked(true);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(100);
+    InfoDisTime = new QTimer(this);
+    InfoDisTime->setObjectName(QStringLiteral("InfoDisTime"));
+    InfoDisTime->setTimerType(Qt::PreciseTimer);
+
+    // Keyboard order follows the tab indices; labels and the group panels take no focus.
+    QWidget *order[] = {画板,  btnSave, btnOpen, 黒色,  白色,  赤色,  青色,  黄色,
+                        紫色,  橙色,    緑色,    細い,  普通,  太い,  極太,  btnNew,
+                        btnEnd, 紙の色[7], 紙の色[6], 紙の色[5], 紙の色[4], 紙の色[3],
+                        紙の色[2], 紙の色[1], 紙の色[0], 関係ないやつ};
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+}
+
+void frmMain::connectHandlers()
+{
+    connect(btnEnd, &QPushButton::clicked, this, &frmMain::btnEnd_Click);
+    connect(btnSave, &QPushButton::clicked, this, &frmMain::btnSave_Click);
+    connect(btnOpen, &QPushButton::clicked, this, &frmMain::btnOpen_Click);
+    connect(btnNew, &QPushButton::clicked, this, &frmMain::btnNew_Click);
+    for (int i = 0; i < 8; ++i) {
+        connect(紙の色[i], &QPushButton::clicked, this,
+                [this, i] { 紙の色_Click(std::int16_t(i)); });
+    }
+    connectBrushHandlers();
+    connect(InfoDisTime, &QTimer::timeout, this, &frmMain::InfoDisTime_Tick);
+    connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Tick);
+    Timer1->start();
+}
+
+void frmMain::Form_Load()
+{
+    state.PenSize = 50;
+    state.PaperRed = 255;
+    state.PaperGreen = 255;
+    state.PaperBlue = 255;
+}
+
+void frmMain::btnEnd_Click()
+{
+    close();
+}
+
+// The message line passes its mouse moves on as its own event, and takes the press so that
+// a drag begun on it stays with it.
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == InfoDis) {
+        if (event->type() == QEvent::MouseButtonPress)
+            return true;
+        if (event->type() == QEvent::MouseMove) {
+            auto *move = static_cast<QMouseEvent *>(event);
+            const QPointF pos = move->position();
+            InfoDis_MouseMove(buttonState(move), shiftState(move),
+                              float(pos.x() * DrawingSurface::TwipsPerPixel),
+                              float(pos.y() * DrawingSurface::TwipsPerPixel));
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void setTimerInterval(QTimer *timer, int milliseconds)
+{
+    if (milliseconds == 0)
+        timer->stop();
+    else
+        timer->start(milliseconds);
+}

@@ -1,0 +1,113 @@
+#pragma once
+
+#include "app/colourbutton.h"
+#include "app/staterecord.h"
+#include "surface/drawingsurface.h"
+
+#include <QLabel>
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+class QButtonGroup;
+
+// The program's one window. It owns every control and the state record; its handlers are
+// spread over the folders of their concern (painting, message line, sheet, animation).
+class frmMain final : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmMain(QWidget *parent = nullptr);
+
+    StateRecord state;
+
+    // Seams: the system beep and the random source (uniform in [0, 1), never seeded).
+    std::function<void()> beep;
+    std::function<float()> random;
+    // How a failed keep or reopen is reported: a line on standard error and a modal error box.
+    std::function<void(const QString &path, const QString &reason)> reportError;
+    // The picture file's path; the executable's directory unless a test points it elsewhere.
+    QString picturePath;
+
+    DrawingSurface *画板;
+    ColourButton *btnSave;
+    ColourButton *btnOpen;
+    ColourButton *btnNew;
+    ColourButton *btnEnd;
+    DrawingSurface *関係ないやつ;
+    QLabel *Label1;
+    QLabel *Label2;
+    QLabel *Label3;
+    QWidget *色フレーム;
+    QWidget *Picture1;
+    QWidget *Picture2;
+    QLabel *InfoDis;
+    QTimer *Timer1;
+    QTimer *InfoDisTime;
+
+    ColourButton *黒色;
+    ColourButton *白色;
+    ColourButton *赤色;
+    ColourButton *青色;
+    ColourButton *黄色;
+    ColourButton *紫色;
+    ColourButton *橙色;
+    ColourButton *緑色;
+
+    ColourButton *細い;
+    ColourButton *普通;
+    ColourButton *太い;
+    ColourButton *極太;
+
+    std::array<ColourButton *, 8> 紙の色;
+
+    // app/frmmain.cpp
+    void Form_Load();
+    void btnEnd_Click();
+
+    // paint/brush.cpp
+    void StampBrush(DrawingSurface *surface, std::int16_t button, float x, float y);
+    void 画板_MouseMove(std::int16_t button, std::int16_t shift, float x, float y);
+    void 関係ないやつ_MouseMove(std::int16_t button, std::int16_t shift, float x, float y);
+    void InfoDis_MouseMove(std::int16_t button, std::int16_t shift, float x, float y);
+    void 黒色_Click();
+    void 白色_Click();
+    void 赤色_Click();
+    void 青色_Click();
+    void 黄色_Click();
+    void 紫色_Click();
+    void 橙色_Click();
+    void 緑色_Click();
+    void 細い_Click();
+    void 普通_Click();
+    void 太い_Click();
+    void 極太_Click();
+
+    // notice/noticeline.cpp
+    static const QString DefaultNotice;
+    void CancelNotice();
+    void ShowNotice(const QString &notice);
+    void InfoDisTime_Tick();
+
+    // sheet/sheet.cpp, sheet/picturefile.cpp
+    void 紙の色_Click(std::int16_t index);
+    void btnNew_Click();
+    void btnSave_Click();
+    void btnOpen_Click();
+
+    // anim/sparks.cpp
+    void Timer1_Tick();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildControls();
+    void connectHandlers();
+    void connectBrushHandlers();
+};
+
+// Interval 0 stops a timer; any other interval starts it anew from this moment.
+void setTimerInterval(QTimer *timer, int milliseconds);

@@ -1,0 +1,22 @@
+// The message line: a notice after each action, with a beep, and the resting text again two
+// seconds later, with a second beep.
+#include "app/frmmain.h"
+
+void frmMain::CancelNotice()
+{
+    setTimerInterval(InfoDisTime, 0);
+}
+
+void frmMain::ShowNotice(const QString &notice)
+{
+    InfoDis->setText(notice);
+    beep();
+    setTimerInterval(InfoDisTime, 2000);
+}
+
+void frmMain::InfoDisTime_Tick()
+{
+    InfoDis->setText(DefaultNotice);
+    setTimerInterval(InfoDisTime, 0);
+    beep();
+}

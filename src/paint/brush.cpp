@@ -1,0 +1,71 @@
+// Painting: the brush stamp, the three mouse-move handlers and the palette and size buttons.
+#include "app/colourvalue.h"
+#include "app/frmmain.h"
+
+void frmMain::StampBrush(DrawingSurface *surface, std::int16_t button, float x, float y)
+{
+    // Only the left button held alone paints.
+    if (button != 1)
+        return;
+    const std::int32_t colour = ColourValue(state.PenRed, state.PenGreen, state.PenBlue);
+    surface->setFillColor(colour);
+    surface->setForeColor(colour);
+    surface->circle(x, y, float(state.PenSize));
+}
+
+void frmMain::画板_MouseMove(std::int16_t button, std::int16_t, float x, float y)
+{
+    StampBrush(画板, button, x, y);
+}
+
+void frmMain::関係ないやつ_MouseMove(std::int16_t button, std::int16_t, float x, float y)
+{
+    StampBrush(関係ないやつ, button, x, y);
+}
+
+// A drag begun on the message line paints on the canvas, at the line's own coordinates.
+void frmMain::InfoDis_MouseMove(std::int16_t button, std::int16_t, float x, float y)
+{
+    StampBrush(画板, button, x, y);
+}
+
+void frmMain::黒色_Click() { state.PenRed = 0, state.PenGreen = 0, state.PenBlue = 0; }
+void frmMain::白色_Click() { state.PenRed = 255, state.PenGreen = 255, state.PenBlue = 255; }
+void frmMain::赤色_Click() { state.PenRed = 255, state.PenGreen = 0, state.PenBlue = 0; }
+void frmMain::青色_Click() { state.PenRed = 0, state.PenGreen = 0, state.PenBlue = 255; }
+void frmMain::黄色_Click() { state.PenRed = 255, state.PenGreen = 255, state.PenBlue = 0; }
+void frmMain::紫色_Click() { state.PenRed = 255, state.PenGreen = 0, state.PenBlue = 255; }
+// The orange brush is lighter than the swatch's face.
+void frmMain::橙色_Click() { state.PenRed = 255, state.PenGreen = 162, state.PenBlue = 0; }
+void frmMain::緑色_Click() { state.PenRed = 0, state.PenGreen = 255, state.PenBlue = 0; }
+
+void frmMain::細い_Click() { state.PenSize = 10; }
+void frmMain::普通_Click() { state.PenSize = 50; }
+void frmMain::太い_Click() { state.PenSize = 100; }
+void frmMain::極太_Click() { state.PenSize = 175; }
+
+void frmMain::connectBrushHandlers()
+{
+    connect(画板, &DrawingSurface::mouseMoved, this, &frmMain::画板_MouseMove);
+    connect(関係ないやつ, &DrawingSurface::mouseMoved, this, &frmMain::関係ないやつ_MouseMove);
+
+    // An option button's handler runs whenever it becomes the selected one of its group.
+    auto onSelect = [this](ColourButton *option, void (frmMain::*handler)()) {
+        connect(option, &QAbstractButton::toggled, this, [this, handler](bool selected) {
+            if (selected)
+                (this->*handler)();
+        });
+    };
+    onSelect(黒色, &frmMain::黒色_Click);
+    onSelect(白色, &frmMain::白色_Click);
+    onSelect(赤色, &frmMain::赤色_Click);
+    onSelect(青色, &frmMain::青色_Click);
+    onSelect(黄色, &frmMain::黄色_Click);
+    onSelect(紫色, &frmMain::紫色_Click);
+    onSelect(橙色, &frmMain::橙色_Click);
+    onSelect(緑色, &frmMain::緑色_Click);
+    onSelect(細い, &frmMain::細い_Click);
+    onSelect(普通, &frmMain::普通_Click);
+    onSelect(太い, &frmMain::太い_Click);
+    onSelect(極太, &frmMain::極太_Click);
+}

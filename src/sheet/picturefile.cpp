@@ -1,0 +1,99 @@
+// Keeping and reopening the picture.
+#include "sheet/picturefile.h"
+
+#include "app/frmmain.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QSaveFile>
+
+namespace picturefile {
+
+QImage decode(const QByteArray &bytes, QString *reason)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    // The format is told by the content, so a PNG saved under the bitmap's name opens too.
+    QImageReader reader(&buffer);
+    reader.setAllocationLimit(AllocationLimitMiB);
+    QImage image = reader.read();
+    if (image.isNull() && reason)
+        *reason = reader.errorString();
+    return image;
+}
+
+QImage read(const QString &path, QString *reason)
+{
+    QFile file(path);
+    if (QFileInfo(path).isDir()) {
+        *reason = QString::fromLocal8Bit(strerror(EISDIR));
+        return QImage();
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        *reason = file.errorString();
+        return QImage();
+    }
+    if (file.size() > MaxFileBytes) {
+        *reason = QString::fromLocal8Bit(strerror(EFBIG));
+        return QImage();
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        *reason = file.errorString();
+        return QImage();
+    }
+    return decode(bytes, reason);
+}
+
+bool write(const QImage &image, const QString &path, QString *reason)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *reason = file.errorString();
+        return false;
+    }
+    QImageWriter writer(&file, "BMP");
+    if (!writer.write(image.convertToFormat(QImage::Format_RGB32))) {
+        *reason = file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        *reason = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace picturefile
+
+void frmMain::btnSave_Click()
+{
+    CancelNotice();
+    const QImage image = 画板->image();
+    const QString path = picturePath;
+    QString reason;
+    if (!picturefile::write(image, path, &reason)) {
+        reportError(path, reason);
+        return;
+    }
+    ShowNotice(QStringLiteral("とっておいたよん♪"));
+}
+
+void frmMain::btnOpen_Click()
+{
+    CancelNotice();
+    const QString path = picturePath;
+    QString reason;
+    const QImage picture = picturefile::read(path, &reason);
+    if (picture.isNull()) {
+        reportError(path, reason);
+        return;
+    }
+    画板->setPicture(picture);
+    ShowNotice(QStringLiteral("とりだしましたん♪"));
+}

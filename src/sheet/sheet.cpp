@@ -1,0 +1,27 @@
+// New sheet and paper colour.
+#include "app/colourvalue.h"
+#include "app/frmmain.h"
+
+void frmMain::紙の色_Click(std::int16_t index)
+{
+    struct Paper {
+        std::int32_t red, green, blue;
+    };
+    // The orange paper is lighter than its button's face.
+    static constexpr Paper papers[8] = {{0, 0, 0},     {255, 255, 255}, {255, 0, 0},   {0, 0, 255},
+                                        {255, 255, 0}, {255, 0, 255},   {255, 162, 0}, {0, 255, 0}};
+    if (index < 0 || index > 7)
+        return;
+    state.PaperRed = papers[index].red;
+    state.PaperGreen = papers[index].green;
+    state.PaperBlue = papers[index].blue;
+}
+
+void frmMain::btnNew_Click()
+{
+    CancelNotice();
+    画板->setBackColor(ColourValue(state.PaperRed, state.PaperGreen, state.PaperBlue));
+    画板->clear();
+    画板->removePicture();
+    ShowNotice(QStringLiteral("紙をとりかえましたよ！"));
+}

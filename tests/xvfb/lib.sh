@@ -1,0 +1,62 @@
+# Shared by the real-window tests: an X server of their own, a private copy of the program
+# (the picture file lives beside the executable), and small checks.
+# Usage in a test: source "$(dirname "$0")/lib.sh" "$@"
+set -euo pipefail
+
+PROGRAM_BUILT=$1
+TOOLS=${2:-}
+WORK=$(mktemp -d)
+XVFB_PID=
+APP_PID=
+
+cleanup() {
+    [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null || true
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# Starts Xvfb on a free display chosen by the server itself; sets DISPLAY.
+start_x() {
+    local geometry=${1:-800x600x24}
+    exec 9<> <(:)
+    Xvfb -displayfd 9 -screen 0 "$geometry" -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+    XVFB_PID=$!
+    local display=
+    for _ in $(seq 100); do
+        read -r -t 0.1 display <&9 && break
+    done
+    [ -n "$display" ] || fail "Xvfb did not start"
+    export DISPLAY=":$display"
+}
+
+# Starts a private copy of the program; sets APP_PID and WID (the mapped main window).
+start_app() {
+    mkdir -p "$WORK/app"
+    cp "$PROGRAM_BUILT" "$WORK/app/pafuro"
+    "$WORK/app/pafuro" "$@" >"$WORK/app.out" 2>"$WORK/app.err" &
+    APP_PID=$!
+    WID=
+    for _ in $(seq 100); do
+        WID=$(xdotool search --onlyvisible --name '^Pafuro$' 2>/dev/null | head -n 1 || true)
+        [ -n "$WID" ] && break
+        sleep 0.05
+    done
+    [ -n "$WID" ] || fail "the window did not appear"
+    # Where the client area lies on the screen.
+    eval "$(xdotool getwindowgeometry --shell "$WID")"
+    WIN_X=$X
+    WIN_Y=$Y
+    sleep 0.2
+}
+
+# Prints "r g b" of the screen pixel at window client coordinates x, y.
+pixel_at() {
+    local x=$(( WIN_X + $1 )) y=$(( WIN_Y + $2 ))
+    import -window root -crop "1x1+$x+$y" -depth 8 txt:- | tail -n 1 |
+        sed -E 's/.*\(([0-9]+),([0-9]+),([0-9]+).*/\1 \2 \3/'
+}
+
+screenshot() { import -window root "$1"; }

@@ -1,0 +1,28 @@
+# Installs the Debian packages named as arguments that are not installed yet.
+# Sourced by run.sh and test.sh; quick when everything is there.
+ensure_packages() {
+    local missing=()
+    local pkg
+    for pkg in "$@"; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' ||
+            missing+=("$pkg")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    echo "Installing: ${missing[*]}"
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}"
+}
+
+# What building and running the program needs.
+RUN_PACKAGES=(cmake make g++ qt6-base-dev fonts-konatu fonts-motoya-l-maruberi
+              fonts-ipafont-mincho)
+# What the tests need besides.
+TEST_PACKAGES=(xvfb xauth xdotool imagemagick x11-utils libx11-dev libbenchmark-dev)
+
+build_release() {
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build build -j "$(nproc)"
+}

@@ -98,6 +98,7 @@ void frmMain::buildControls()
         auto *s = new DrawingSurface(this);
         s->setObjectName(QString::fromUtf8(name));
         s->setGeometry(geometry);
+        s->clear();
         return s;
     };
     auto button = [&](const char *name, QRect geometry, QRgb face, const char *caption) {

@@ -36,15 +36,23 @@ void DrawingSurface::setPicture(const QImage &picture)
     eraseLayer();
 }
 
+// Qt sends a hidden widget's resize only when it is first shown; the layer is built as soon
+// as the geometry is set, so what is drawn before the window shows is kept.
 void DrawingSurface::resizeEvent(QResizeEvent *)
 {
-    eraseLayer();
+    if (m_image.size() != clientSize())
+        eraseLayer();
+}
+
+QSize DrawingSurface::clientSize() const
+{
+    return QSize(std::max(0, width() - 2 * Border), std::max(0, height() - 2 * Border));
 }
 
 // Rebuilds the composite from the background colour and picture; what was drawn is gone.
 void DrawingSurface::eraseLayer()
 {
-    const QSize client(std::max(0, width() - 2 * Border), std::max(0, height() - 2 * Border));
+    const QSize client = clientSize();
     if (m_image.size() != client)
         m_image = QImage(client, QImage::Format_RGB32);
     m_image.fill(toPixel(m_backColor));

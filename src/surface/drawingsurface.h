@@ -45,6 +45,7 @@ protected:
 private:
     static QRgb toPixel(std::int32_t colourValue);
     void eraseLayer();
+    QSize clientSize() const;
 
     std::int32_t m_backColor = 0xffffff;
     QRgb m_fill = 0xff000000;

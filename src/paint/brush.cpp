@@ -2,6 +2,17 @@
 #include "app/colourvalue.h"
 #include "app/frmmain.h"
 
+namespace {
+
+void setBrushColour(StateRecord &state, std::int32_t red, std::int32_t green, std::int32_t blue)
+{
+    state.PenRed = red;
+    state.PenGreen = green;
+    state.PenBlue = blue;
+}
+
+} // namespace
+
 void frmMain::StampBrush(DrawingSurface *surface, std::int16_t button, float x, float y)
 {
     // Only the left button held alone paints.
@@ -29,15 +40,15 @@ void frmMain::InfoDis_MouseMove(std::int16_t button, std::int16_t, float x, floa
     StampBrush(画板, button, x, y);
 }
 
-void frmMain::黒色_Click() { state.PenRed = 0, state.PenGreen = 0, state.PenBlue = 0; }
-void frmMain::白色_Click() { state.PenRed = 255, state.PenGreen = 255, state.PenBlue = 255; }
-void frmMain::赤色_Click() { state.PenRed = 255, state.PenGreen = 0, state.PenBlue = 0; }
-void frmMain::青色_Click() { state.PenRed = 0, state.PenGreen = 0, state.PenBlue = 255; }
-void frmMain::黄色_Click() { state.PenRed = 255, state.PenGreen = 255, state.PenBlue = 0; }
-void frmMain::紫色_Click() { state.PenRed = 255, state.PenGreen = 0, state.PenBlue = 255; }
+void frmMain::黒色_Click() { setBrushColour(state, 0, 0, 0); }
+void frmMain::白色_Click() { setBrushColour(state, 255, 255, 255); }
+void frmMain::赤色_Click() { setBrushColour(state, 255, 0, 0); }
+void frmMain::青色_Click() { setBrushColour(state, 0, 0, 255); }
+void frmMain::黄色_Click() { setBrushColour(state, 255, 255, 0); }
+void frmMain::紫色_Click() { setBrushColour(state, 255, 0, 255); }
 // The orange brush is lighter than the swatch's face.
-void frmMain::橙色_Click() { state.PenRed = 255, state.PenGreen = 162, state.PenBlue = 0; }
-void frmMain::緑色_Click() { state.PenRed = 0, state.PenGreen = 255, state.PenBlue = 0; }
+void frmMain::橙色_Click() { setBrushColour(state, 255, 162, 0); }
+void frmMain::緑色_Click() { setBrushColour(state, 0, 255, 0); }
 
 void frmMain::細い_Click() { state.PenSize = 10; }
 void frmMain::普通_Click() { state.PenSize = 50; }

@@ -14,5 +14,6 @@ void prepareApplication()
                                {QStringLiteral("Konatu"), QStringLiteral("MotoyaLMaru")});
     QFont::insertSubstitutions(QStringLiteral("ＭＳ Ｐ明朝"),
                                {QStringLiteral("IPAPMincho"), QStringLiteral("IPA P明朝")});
-    QGuiApplication::setDesktopFileName(QStringLiteral("pafuro"));
+    // The desktop entry's name, so that the desktop finds the window's menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.pafuro.pafuro"));
 }

@@ -20,7 +20,8 @@ ensure_packages() {
 RUN_PACKAGES=(cmake make g++ qt6-base-dev fonts-konatu fonts-motoya-l-maruberi
               fonts-ipafont-mincho)
 # What the tests need besides.
-TEST_PACKAGES=(xvfb xauth xdotool imagemagick x11-utils libx11-dev libbenchmark-dev)
+TEST_PACKAGES=(xvfb xauth xdotool imagemagick x11-utils libx11-dev libbenchmark-dev
+               desktop-file-utils appstream)
 
 build_release() {
     cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null

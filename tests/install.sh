@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Installs the build into a scratch prefix and checks what a desktop finds there: every file in
+# its place and nothing else, a valid desktop entry and AppStream file that point at the
+# installed program and icon, and icons that are the window's own at their sizes.
+# Usage: install.sh <build dir> <source dir> <project version>
+set -euo pipefail
+BUILD=$1
+SOURCE=$2
+VERSION=$3
+ID=io.github.pafuro.pafuro
+PREFIX=$(mktemp -d)
+trap 'rm -rf "$PREFIX"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+cmake --install "$BUILD" --prefix "$PREFIX" >/dev/null
+
+expected="bin/pafuro
+share/applications/$ID.desktop
+share/icons/hicolor/16x16/apps/pafuro.png
+share/icons/hicolor/32x32/apps/pafuro.png
+share/icons/hicolor/64x64/apps/pafuro.png
+share/metainfo/$ID.metainfo.xml"
+installed=$(cd "$PREFIX" && find . -type f -o -type l | sed 's|^\./||' | LC_ALL=C sort)
+[ "$installed" = "$expected" ] || fail "installed files differ:
+$(diff <(echo "$expected") <(echo "$installed") || true)"
+[ -x "$PREFIX/bin/pafuro" ] || fail "the program is not executable"
+
+desktop=$PREFIX/share/applications/$ID.desktop
+metainfo=$PREFIX/share/metainfo/$ID.metainfo.xml
+desktop-file-validate "$desktop" || fail "desktop-file-validate rejects the desktop entry"
+appstreamcli validate --no-net --pedantic --strict "$metainfo" ||
+    fail "appstreamcli rejects the metainfo file"
+
+key() { sed -n "s/^$1=//p" "$desktop"; }
+[ "$(key Name)" = Pafuro ] || fail "Name is '$(key Name)'"
+[ -n "$(key 'Comment\[ja\]')" ] || fail "no Japanese comment"
+exec_name=$(key Exec | cut -d' ' -f1)
+[ -x "$PREFIX/bin/$exec_name" ] || fail "Exec=$exec_name is not the installed program"
+icon=$(key Icon)
+for size in 16 32; do
+    [ -f "$PREFIX/share/icons/hicolor/${size}x${size}/apps/$icon.png" ] ||
+        fail "Icon=$icon has no $size px file in the theme"
+done
+grep -q "<id>$ID</id>" "$metainfo" || fail "the metainfo's id is not $ID"
+grep -q "<launchable type=\"desktop-id\">$ID.desktop</launchable>" "$metainfo" ||
+    fail "the metainfo does not launch $ID.desktop"
+newest=$(sed -n 's/.*<release version="\([^"]*\)".*/\1/p' "$metainfo" | head -n 1)
+[ "$newest" = "$VERSION" ] || fail "the newest release is '$newest', the build is $VERSION"
+
+# Each icon has its size, the window's own pixels, and a transparent background.
+for size in 16 32 64; do
+    png=$PREFIX/share/icons/hicolor/${size}x${size}/apps/pafuro.png
+    [ "$(identify -format '%m %wx%h' "$png")" = "PNG ${size}x${size}" ] ||
+        fail "$png is $(identify -format '%m %wx%h' "$png")"
+    differing=$(compare -metric AE "$SOURCE/src/app/icons/pafuro-$size.xpm" "$png" null: 2>&1 || true)
+    [ "$differing" = 0 ] || fail "the $size px icon differs from the window's in $differing pixels"
+    corner=$(convert "$png" -format "%[fx:int(255*p{$((size - 1)),0}.a)]" info:)
+    [ "$corner" = 0 ] || fail "the $size px icon's corner is not transparent (alpha $corner)"
+done
+echo "PASS: installed $(echo "$installed" | wc -l) files, all valid"

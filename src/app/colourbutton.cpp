@@ -1,5 +1,6 @@
 #include "app/colourbutton.h"
 
+#include <QButtonGroup>
 #include <QPainter>
 #include <QStyleOptionFocusRect>
 
@@ -8,6 +9,14 @@ ColourButton::ColourButton(const QString &name, QRgb face, QWidget *parent)
 {
     setObjectName(name);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // Tab enters a group of option buttons at its selected one; the arrow keys move within it.
+    connect(this, &QAbstractButton::toggled, this, [this](bool selected) {
+        if (!selected || !group())
+            return;
+        for (QAbstractButton *b : group()->buttons())
+            b->setFocusPolicy(Qt::FocusPolicy(b == this ? b->focusPolicy() | Qt::TabFocus
+                                                        : b->focusPolicy() & ~Qt::TabFocus));
+    });
 }
 
 void ColourButton::paintEvent(QPaintEvent *)
@@ -40,7 +49,7 @@ void ColourButton::paintEvent(QPaintEvent *)
     if (!text().isEmpty()) {
         painter.setPen(Qt::black);
         painter.setFont(font());
-        painter.drawText(inner, Qt::AlignCenter, text());
+        painter.drawText(inner, Qt::AlignCenter | Qt::TextDontClip, text());
     }
     if (hasFocus()) {
         QStyleOptionFocusRect option;

@@ -1,0 +1,696 @@
+// The rendered window: every control's place, size and colour read off a grab of the shown
+// window, the captions' faces, the keyboard order and the state the window starts in.
+#include "app/application.h"
+#include "app/frmmain.h"
+
+#include <QAccessible>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QImage>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+
+namespace {
+
+const QRgb Pink = qRgb(255, 192, 192);
+
+// A fresh window with its seams set so that nothing beeps, asks or writes beside the program.
+struct Window {
+    QTemporaryDir dir;
+    frmMain w;
+    int beeps = 0;
+    Window()
+    {
+        w.beep = [this] { ++beeps; };
+        w.reportError = [](const QString &, const QString &) {};
+        w.picturePath = dir.filePath(QStringLiteral("Image.bmp"));
+    }
+    bool show()
+    {
+        w.show();
+        return QTest::qWaitForWindowExposed(&w);
+    }
+    QImage grab() { return w.grab().toImage().convertToFormat(QImage::Format_RGB32); }
+};
+
+QString rgbText(QRgb c)
+{
+    return QStringLiteral("(%1, %2, %3)").arg(qRed(c)).arg(qGreen(c)).arg(qBlue(c));
+}
+
+#define COMPARE_PIXEL(image, x, y, expected)                                                       \
+    do {                                                                                           \
+        const QRgb actual_ = (image).pixel((x), (y)) & 0xffffff;                                   \
+        const QRgb expected_ = QRgb(expected) & 0xffffff;                                          \
+        if (actual_ != expected_)                                                                  \
+            QFAIL(qPrintable(QStringLiteral("pixel (%1, %2) is %3, expected %4")                   \
+                                 .arg(x)                                                           \
+                                 .arg(y)                                                           \
+                                 .arg(rgbText(actual_), rgbText(expected_))));                     \
+    } while (false)
+
+int lightness(QRgb c)
+{
+    return qRed(c) + qGreen(c) + qBlue(c);
+}
+
+// The bevel of a button as a row of pixels: its left edge at mid-height, two pixels deep, and
+// its top edge at mid-width.
+QList<QRgb> bevel(const QImage &image, QRect r)
+{
+    const int cx = r.left() + r.width() / 2;
+    const int cy = r.top() + r.height() / 2;
+    return {image.pixel(r.left(), cy) & 0xffffff, image.pixel(r.left() + 1, cy) & 0xffffff,
+            image.pixel(cx, r.top()) & 0xffffff, image.pixel(cx, r.top() + 1) & 0xffffff};
+}
+
+// The bounding box of the pixels of `area` that differ from `background`.
+QRect inkBox(const QImage &image, QRect area, QRgb background)
+{
+    QRect box;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if ((image.pixel(x, y) & 0xffffff) != (background & 0xffffff))
+                box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+QRect inWindow(QWidget *control, QWidget *window)
+{
+    return QRect(control->mapTo(window, QPoint(0, 0)), control->size());
+}
+
+} // namespace
+
+class WindowTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { prepareApplication(); }
+
+    void windowFrame();
+    void icon();
+    void windowBackground();
+    void pushButtonsAndSurfaces_data();
+    void pushButtonsAndSurfaces();
+    void optionButtons_data();
+    void optionButtons();
+    void selectedLookPressed();
+    void selectionMovesWithClick();
+    void labels_data();
+    void labels();
+    void messageLine();
+    void captionFaces_data();
+    void captionFaces();
+    void captionsCentred_data();
+    void captionsCentred();
+    void captionlessButtonsNamed();
+    void focusChain();
+    void tabKeyOrder();
+    void startingState();
+    void timers();
+};
+
+void WindowTest::windowFrame()
+{
+    Window app;
+    QVERIFY(app.show());
+    QCOMPARE(app.w.windowTitle(), QStringLiteral("Pafuro"));
+    QCOMPARE(app.w.size(), QSize(496, 433));
+    QCOMPARE(app.w.minimumSize(), QSize(496, 433));
+    QCOMPARE(app.w.maximumSize(), QSize(496, 433));
+    QCOMPARE(app.grab().size(), QSize(496, 433));
+    QVERIFY(!(app.w.windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(app.w.windowFlags() & Qt::WindowCloseButtonHint);
+    QVERIFY(app.w.isWindow());
+    // The only top-level window.
+    QCOMPARE(QApplication::topLevelWidgets().size(), 1);
+}
+
+void WindowTest::icon()
+{
+    Window app;
+    const QIcon icon = app.w.windowIcon();
+    const QList<QSize> sizes = icon.availableSizes();
+    QVERIFY2(sizes.contains(QSize(16, 16)), "no 16 x 16 icon");
+    QVERIFY2(sizes.contains(QSize(32, 32)), "no 32 x 32 icon");
+    for (int side : {16, 32}) {
+        const QImage image = icon.pixmap(side, side).toImage().convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(image.size(), QSize(side, side));
+        QSet<QRgb> colours;
+        int red = 0;
+        QPoint redSum;
+        for (int y = 0; y < side; ++y) {
+            for (int x = 0; x < side; ++x) {
+                const QRgb c = image.pixel(x, y);
+                if (qAlpha(c) == 0)
+                    continue;
+                colours.insert(c);
+                if (qRed(c) > qGreen(c) + 64 && qRed(c) > qBlue(c) + 64) {
+                    ++red;
+                    redSum += QPoint(x, y);
+                }
+            }
+        }
+        QVERIFY2(red >= side / 2, qPrintable(QStringLiteral("%1 px: only %2 red pixels").arg(side).arg(red)));
+        QVERIFY2(colours.size() <= 16, qPrintable(QStringLiteral("%1 colours").arg(colours.size())));
+        // A pencil lying diagonally: its red body runs across the middle of the picture.
+        const QPointF centre = QPointF(redSum) / red;
+        QVERIFY(centre.x() > side / 4.0 && centre.x() < side * 3 / 4.0);
+        QVERIFY(centre.y() > side / 4.0 && centre.y() < side * 3 / 4.0);
+    }
+}
+
+void WindowTest::windowBackground()
+{
+    Window app;
+    QVERIFY(app.show());
+    const QImage image = app.grab();
+    // Bare window between and around the controls, and the group panels' spare rows.
+    const QPoint bare[] = {{0, 0},     {4, 200},  {284, 100}, {284, 290}, {495, 0},
+                           {492, 300}, {450, 380}, {156, 350}, {295, 350}, {495, 399},
+                           {60, 390},  {200, 366}, {360, 390}, {0, 399}};
+    for (const QPoint p : bare)
+        COMPARE_PIXEL(image, p.x(), p.y(), Pink);
+}
+
+// Place, size and face of the push buttons and the two drawing surfaces, to the pixel: the face
+// fills the inside up to the two-pixel edge, the edge is the control's own, and the pixel
+// beyond it is the window's pink.
+void WindowTest::pushButtonsAndSurfaces_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("rect");
+    QTest::addColumn<QRgb>("face");
+    QTest::newRow("画板") << "画板" << QRect(8, 8, 273, 281) << qRgb(255, 255, 255);
+    QTest::newRow("btnSave") << "btnSave" << QRect(288, 16, 201, 41) << qRgb(192, 255, 192);
+    QTest::newRow("btnOpen") << "btnOpen" << QRect(288, 72, 201, 41) << qRgb(192, 255, 192);
+    QTest::newRow("btnNew") << "btnNew" << QRect(288, 128, 201, 41) << qRgb(255, 192, 255);
+    QTest::newRow("btnEnd") << "btnEnd" << QRect(288, 184, 201, 41) << qRgb(255, 255, 192);
+    QTest::newRow("関係ないやつ") << "関係ないやつ" << QRect(288, 240, 201, 41) << qRgb(255, 255, 255);
+}
+
+void WindowTest::pushButtonsAndSurfaces()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, rect);
+    QFETCH(QRgb, face);
+    Window app;
+    app.w.Timer1->stop(); // the side panel stays blank
+    QVERIFY(app.show());
+    QWidget *control = app.w.findChild<QWidget *>(name);
+    QVERIFY(control);
+    QCOMPARE(control->parentWidget(), &app.w);
+    const QImage image = app.grab();
+
+    // The inside's four corners show the face; the caption sits clear of them.
+    const QRect inside = rect.adjusted(2, 2, -2, -2);
+    COMPARE_PIXEL(image, inside.left(), inside.top(), face);
+    COMPARE_PIXEL(image, inside.right(), inside.top(), face);
+    COMPARE_PIXEL(image, inside.left(), inside.bottom(), face);
+    COMPARE_PIXEL(image, inside.right(), inside.bottom(), face);
+    // The edge is two pixels deep on every side: not all face (one of its shades may match a
+    // white face), nor the window's pink.
+    const int cx = rect.center().x();
+    const int cy = rect.center().y();
+    auto isFace = [&](int x, int y) { return (image.pixel(x, y) & 0xffffff) == (face & 0xffffff); };
+    QVERIFY(!(isFace(rect.left(), cy) && isFace(rect.left() + 1, cy)));
+    QVERIFY(!(isFace(rect.right(), cy) && isFace(rect.right() - 1, cy)));
+    QVERIFY(!(isFace(cx, rect.top()) && isFace(cx, rect.top() + 1)));
+    QVERIFY(!(isFace(cx, rect.bottom()) && isFace(cx, rect.bottom() - 1)));
+    for (int d : {0, 1}) {
+        QVERIFY((image.pixel(rect.left() + d, cy) & 0xffffff) != (Pink & 0xffffff));
+        QVERIFY((image.pixel(rect.right() - d, cy) & 0xffffff) != (Pink & 0xffffff));
+        QVERIFY((image.pixel(cx, rect.top() + d) & 0xffffff) != (Pink & 0xffffff));
+        QVERIFY((image.pixel(cx, rect.bottom() - d) & 0xffffff) != (Pink & 0xffffff));
+    }
+    // Raised buttons are light above and left, dark below and right; the surfaces are sunken.
+    const bool sunken = qobject_cast<DrawingSurface *>(control) != nullptr;
+    const int topLeft = lightness(image.pixel(rect.left(), cy)) + lightness(image.pixel(cx, rect.top()));
+    const int bottomRight =
+        lightness(image.pixel(rect.right(), cy)) + lightness(image.pixel(cx, rect.bottom()));
+    QVERIFY2(sunken ? topLeft < bottomRight : topLeft > bottomRight, "edge lit from the wrong side");
+    // Just beyond each edge lies the window.
+    COMPARE_PIXEL(image, rect.left() - 1, cy, Pink);
+    COMPARE_PIXEL(image, rect.right() + 1, cy, Pink);
+    COMPARE_PIXEL(image, cx, rect.top() - 1, Pink);
+    COMPARE_PIXEL(image, cx, rect.bottom() + 1, Pink);
+    COMPARE_PIXEL(image, rect.left() - 1, rect.top() - 1, Pink);
+    COMPARE_PIXEL(image, rect.right() + 1, rect.bottom() + 1, Pink);
+}
+
+// The swatches, size buttons and paper buttons: 33 x 33 (size buttons 33 x 41) at a pitch of 32,
+// so that each overlaps its left and upper neighbour by one pixel, inside their group panels.
+void WindowTest::optionButtons_data()
+{
+    QTest::addColumn<QString>("group");
+    QTest::addColumn<QPoint>("origin"); // the group panel's place in the window
+    QTest::addColumn<int>("index");     // place in the group: column + 4 * row
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QRgb>("face");
+    QTest::addColumn<bool>("selected");
+
+    const QSize square(33, 33);
+    const QRgb faces[8] = {qRgb(0, 0, 0),   qRgb(255, 255, 255), qRgb(255, 0, 0),
+                           qRgb(0, 0, 255), qRgb(255, 255, 0),   qRgb(255, 0, 255),
+                           qRgb(255, 128, 0), qRgb(0, 255, 0)};
+    const char *swatches[8] = {"黒色", "白色", "赤色", "青色", "黄色", "紫色", "橙色", "緑色"};
+    for (int i = 0; i < 8; ++i)
+        QTest::newRow(swatches[i]) << "色フレーム" << QPoint(24, 320) << i << square << faces[i]
+                                   << (i == 0);
+    const char *sizes[4] = {"細い", "普通", "太い", "極太"};
+    for (int i = 0; i < 4; ++i)
+        QTest::newRow(sizes[i]) << "Picture1" << QPoint(160, 320) << i << QSize(33, 41)
+                                << qRgb(192, 255, 255) << (i == 1);
+    for (int i = 0; i < 8; ++i)
+        QTest::addRow("紙の色(%d)", i) << "Picture2" << QPoint(304, 320) << i << square << faces[i]
+                                       << (i == 1);
+}
+
+void WindowTest::optionButtons()
+{
+    QFETCH(QString, group);
+    QFETCH(QPoint, origin);
+    QFETCH(int, index);
+    QFETCH(QSize, size);
+    QFETCH(QRgb, face);
+    QFETCH(bool, selected);
+    Window app;
+    QVERIFY(app.show());
+    const QImage image = app.grab();
+
+    QWidget *panel = app.w.findChild<QWidget *>(group);
+    QVERIFY(panel);
+    QCOMPARE(inWindow(panel, &app.w).topLeft(), origin);
+    const QList<QAbstractButton *> buttons = panel->findChildren<QAbstractButton *>();
+    QCOMPARE(buttons.size(), group == QStringLiteral("Picture1") ? 4 : 8);
+    QCOMPARE(buttons[index]->isChecked(), selected);
+
+    const int column = index % 4;
+    const int row = index / 4;
+    const int rows = group == QStringLiteral("Picture1") ? 1 : 2;
+    const QRect rect(origin + QPoint(32 * column, 32 * row), size);
+    QCOMPARE(inWindow(buttons[index], &app.w), rect);
+
+    // The face shows exactly, inside a two-pixel edge; the part a neighbour overlaps excepted.
+    const QRect inside = rect.adjusted(2, 2, -2, -2);
+    COMPARE_PIXEL(image, inside.left(), inside.top(), face);
+    COMPARE_PIXEL(image, inside.right(), inside.top(), face);
+    COMPARE_PIXEL(image, inside.left(), inside.bottom(), face);
+    COMPARE_PIXEL(image, inside.right(), inside.bottom(), face);
+    const int cy = rect.top() + 5;
+    const int cx = rect.left() + 5;
+    auto isFace = [&](int x, int y) { return (image.pixel(x, y) & 0xffffff) == (face & 0xffffff); };
+    QVERIFY2(!(isFace(rect.left(), cy) && isFace(rect.left() + 1, cy)), "the face reaches the left edge");
+    QVERIFY2(!(isFace(cx, rect.top()) && isFace(cx, rect.top() + 1)), "the face reaches the top edge");
+    for (int d : {0, 1}) {
+        QVERIFY((image.pixel(rect.left() + d, cy) & 0xffffff) != (Pink & 0xffffff));
+        QVERIFY((image.pixel(cx, rect.top() + d) & 0xffffff) != (Pink & 0xffffff));
+    }
+    // Left of the first column and above the first row lies the pink of the panel.
+    if (column == 0)
+        COMPARE_PIXEL(image, rect.left() - 1, cy, Pink);
+    if (row == 0)
+        COMPARE_PIXEL(image, cx, rect.top() - 1, Pink);
+    // Right of the last column and below the last row too; between them, the next button's edge.
+    if (column == 3) {
+        QVERIFY((image.pixel(rect.right(), cy) & 0xffffff) != (Pink & 0xffffff));
+        COMPARE_PIXEL(image, rect.right() + 1, cy, Pink);
+    }
+    if (row == rows - 1) {
+        QVERIFY((image.pixel(cx, rect.bottom()) & 0xffffff) != (Pink & 0xffffff));
+        COMPARE_PIXEL(image, cx, rect.bottom() + 1, Pink);
+    }
+}
+
+// In each group the selected button's edge differs from every unselected one's, which all agree,
+// and it is sunken: darker above and left than a raised button.
+void WindowTest::selectedLookPressed()
+{
+    Window app;
+    QVERIFY(app.show());
+    const QImage image = app.grab();
+    const struct {
+        const char *group;
+        int selected;
+    } groups[] = {{"色フレーム", 0}, {"Picture1", 1}, {"Picture2", 1}};
+    for (const auto &g : groups) {
+        const QList<QAbstractButton *> buttons =
+            app.w.findChild<QWidget *>(QString::fromUtf8(g.group))->findChildren<QAbstractButton *>();
+        const QList<QRgb> down = bevel(image, inWindow(buttons[g.selected], &app.w));
+        QList<QRgb> up;
+        for (int i = 0; i < buttons.size(); ++i) {
+            if (i == g.selected)
+                continue;
+            const QList<QRgb> other = bevel(image, inWindow(buttons[i], &app.w));
+            if (up.isEmpty())
+                up = other;
+            QCOMPARE(other, up);
+            QVERIFY2(other != down, g.group);
+        }
+        QVERIFY2(lightness(down[0]) + lightness(down[2]) < lightness(up[0]) + lightness(up[2]),
+                 g.group);
+    }
+}
+
+// A click selects a button of a group and raises the one that was down; other groups keep theirs.
+void WindowTest::selectionMovesWithClick()
+{
+    Window app;
+    QVERIFY(app.show());
+    const QList<QRgb> raised = bevel(app.grab(), inWindow(app.w.赤色, &app.w));
+    const QList<QRgb> sunken = bevel(app.grab(), inWindow(app.w.黒色, &app.w));
+
+    QTest::mouseClick(app.w.windowHandle(), Qt::LeftButton, {},
+                      inWindow(app.w.赤色, &app.w).center());
+    QTest::mouseClick(app.w.windowHandle(), Qt::LeftButton, {},
+                      inWindow(app.w.極太, &app.w).center());
+    const QImage image = app.grab();
+    QCOMPARE(bevel(image, inWindow(app.w.赤色, &app.w)), sunken);
+    QCOMPARE(bevel(image, inWindow(app.w.黒色, &app.w)), raised);
+    QCOMPARE(bevel(image, inWindow(app.w.極太, &app.w)), bevel(image, inWindow(app.w.紙の色[1], &app.w)));
+    QCOMPARE(bevel(image, inWindow(app.w.普通, &app.w)), bevel(image, inWindow(app.w.細い, &app.w)));
+    QVERIFY(app.w.紙の色[1]->isChecked());
+    int checked = 0;
+    for (QAbstractButton *b : app.w.色フレーム->findChildren<QAbstractButton *>())
+        checked += b->isChecked();
+    QCOMPARE(checked, 1);
+    // Clicking the selected button again keeps it down.
+    QTest::mouseClick(app.w.windowHandle(), Qt::LeftButton, {},
+                      inWindow(app.w.赤色, &app.w).center());
+    QVERIFY(app.w.赤色->isChecked());
+}
+
+// The three labels: transparent over the pink, their caption drawn inside their own place.
+void WindowTest::labels_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("rect");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("Label1") << "Label1" << QRect(8, 296, 105, 25) << "パレット：";
+    QTest::newRow("Label2") << "Label2" << QRect(144, 296, 105, 25) << "筆の太さ：";
+    QTest::newRow("Label3") << "Label3" << QRect(288, 296, 105, 25) << "紙の色：";
+}
+
+void WindowTest::labels()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, rect);
+    QFETCH(QString, caption);
+    Window app;
+    QVERIFY(app.show());
+    auto *label = app.w.findChild<QLabel *>(name);
+    QVERIFY(label);
+    QCOMPARE(label->text(), caption);
+    QCOMPARE(inWindow(label, &app.w), rect);
+    const QImage image = app.grab();
+    // The label's last row lies under the group panels below; look only above them.
+    const QRect around(rect.left() - 6, rect.top() - 6, rect.width() + 12, 320 - (rect.top() - 6));
+    const QRect ink = inkBox(image, around, Pink);
+    QVERIFY2(!ink.isEmpty(), "no caption drawn");
+    QVERIFY2(rect.contains(ink), qPrintable(QStringLiteral("caption drawn at %1,%2 %3x%4")
+                                                .arg(ink.x()).arg(ink.y()).arg(ink.width())
+                                                .arg(ink.height())));
+    // Everything else in the label is the pink below it, and the caption is black.
+    COMPARE_PIXEL(image, rect.right(), rect.top(), Pink);
+    QRgb darkest = qRgb(255, 255, 255);
+    for (int y = ink.top(); y <= ink.bottom(); ++y)
+        for (int x = ink.left(); x <= ink.right(); ++x)
+            if (lightness(image.pixel(x, y)) < lightness(darkest))
+                darkest = image.pixel(x, y);
+    COMPARE_PIXEL(image, ink.left(), ink.top() - 1, Pink);
+    QCOMPARE(darkest & 0xffffff, qRgb(0, 0, 0) & 0xffffff);
+}
+
+// The message line: lavender across the bottom, one pixel wider than the window.
+void WindowTest::messageLine()
+{
+    Window app;
+    QVERIFY(app.show());
+    QCOMPARE(inWindow(app.w.InfoDis, &app.w), QRect(0, 400, 497, 33));
+    const QImage image = app.grab();
+    const QRgb lavender = qRgb(192, 192, 255);
+    COMPARE_PIXEL(image, 0, 400, lavender);
+    COMPARE_PIXEL(image, 495, 400, lavender);
+    COMPARE_PIXEL(image, 0, 432, lavender);
+    COMPARE_PIXEL(image, 495, 432, lavender);
+    COMPARE_PIXEL(image, 0, 399, Pink);
+    COMPARE_PIXEL(image, 248, 399, Pink);
+    COMPARE_PIXEL(image, 495, 399, Pink);
+    const QRect ink = inkBox(image, QRect(0, 400, 496, 33), lavender);
+    QVERIFY2(!ink.isEmpty(), "no text on the message line");
+    // Left-aligned and within the line.
+    QVERIFY(ink.left() < 20);
+    QVERIFY(ink.top() > 400 && ink.bottom() < 432);
+    QCOMPARE(app.w.InfoDis->text(), QStringLiteral("いんふぉめぇ～しょんでぃすぷれぃ♪"));
+}
+
+// Every caption resolves to its intended face (a fallback face would still show the glyphs,
+// so the family is read back) and fits inside its control.
+void WindowTest::captionFaces_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<int>("pixelSize");
+    QTest::addColumn<bool>("bold");
+    const QString pop = QStringLiteral("Konatu");
+    const QString mincho = QStringLiteral("IPAPMincho");
+    QTest::newRow("btnSave") << "btnSave" << "絵をとっておく。" << pop << 24 << false;
+    QTest::newRow("btnOpen") << "btnOpen" << "前の絵をみる。" << pop << 24 << false;
+    QTest::newRow("btnNew") << "btnNew" << "新しい紙にする。" << pop << 24 << false;
+    QTest::newRow("btnEnd") << "btnEnd" << "お絵かきおしまい" << pop << 24 << false;
+    QTest::newRow("InfoDis") << "InfoDis" << "いんふぉめぇ～しょんでぃすぷれぃ♪" << pop << 24 << false;
+    QTest::newRow("Label1") << "Label1" << "パレット：" << pop << 21 << false;
+    QTest::newRow("Label2") << "Label2" << "筆の太さ：" << pop << 21 << false;
+    QTest::newRow("Label3") << "Label3" << "紙の色：" << pop << 21 << false;
+    QTest::newRow("細い") << "細い" << "細" << mincho << 21 << true;
+    QTest::newRow("普通") << "普通" << "普" << mincho << 21 << true;
+    QTest::newRow("太い") << "太い" << "太" << mincho << 21 << true;
+    QTest::newRow("極太") << "極太" << "極太" << mincho << 16 << true;
+}
+
+void WindowTest::captionFaces()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    QFETCH(QString, family);
+    QFETCH(int, pixelSize);
+    QFETCH(bool, bold);
+    Window app;
+    QVERIFY(app.show());
+    QWidget *control = app.w.findChild<QWidget *>(name);
+    QVERIFY(control);
+    const QString text = qobject_cast<QAbstractButton *>(control)
+                             ? qobject_cast<QAbstractButton *>(control)->text()
+                             : qobject_cast<QLabel *>(control)->text();
+    QCOMPARE(text, caption);
+
+    const QFontInfo info(control->font());
+    QCOMPARE(info.family(), family);
+    QCOMPARE(info.pixelSize(), pixelSize);
+    QCOMPARE(info.bold(), bold);
+    if (bold)
+        QCOMPARE(info.weight(), int(QFont::Bold));
+    // Every character comes from the face itself, not from a fallback.
+    const QFontMetrics metrics(control->font());
+    for (const QChar c : caption)
+        QVERIFY2(metrics.inFont(c), qPrintable(QStringLiteral("%1 lacks %2").arg(family, c)));
+    // The caption fits its control ("極太" only just: 32 px in a 33 px button).
+    QVERIFY2(metrics.horizontalAdvance(caption) <= control->width(),
+             qPrintable(QStringLiteral("%1 px wide in %2").arg(metrics.horizontalAdvance(caption))
+                            .arg(control->width())));
+    QVERIFY(metrics.tightBoundingRect(caption).height() <= control->height() - 4);
+    QVERIFY(metrics.height() <= control->height());
+}
+
+// Captions are drawn whole, centred on their buttons, in black.
+void WindowTest::captionsCentred_data()
+{
+    QTest::addColumn<QString>("name");
+    for (const char *name : {"btnSave", "btnOpen", "btnNew", "btnEnd", "細い", "普通", "太い", "極太"})
+        QTest::newRow(name) << QString::fromUtf8(name);
+}
+
+void WindowTest::captionsCentred()
+{
+    QFETCH(QString, name);
+    Window app;
+    QVERIFY(app.show());
+    auto *button = app.w.findChild<ColourButton *>(name);
+    QVERIFY(button);
+    const QRect rect = inWindow(button, &app.w);
+    const QImage image = app.grab();
+    // The caption's strokes inside the edge: darker than any face with a caption.
+    QRect ink;
+    const QRect area = rect.adjusted(2, 2, -2, -2);
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (lightness(image.pixel(x, y)) < 540)
+                ink |= QRect(x, y, 1, 1);
+    QVERIFY2(!ink.isEmpty(), "no caption drawn");
+    // Nothing of it is cut away: it is as wide as the glyphs' own ink or, where they are wider
+    // than the face ("極太"), it runs across the whole face.
+    const QRect glyphs = QFontMetrics(button->font()).tightBoundingRect(button->text());
+    const int wide = std::min(glyphs.width(), area.width());
+    QVERIFY2(ink.width() >= wide - 2 && ink.height() >= glyphs.height() - 2,
+             qPrintable(QStringLiteral("caption drawn %1 x %2, its glyphs are %3 x %4")
+                            .arg(ink.width()).arg(ink.height())
+                            .arg(glyphs.width()).arg(glyphs.height())));
+    if (glyphs.width() > area.width())
+        QCOMPARE(ink.width(), area.width());
+    // A pressed button shifts its caption one pixel down and right.
+    const QPoint shift = button->isChecked() ? QPoint(1, 1) : QPoint(0, 0);
+    const QPointF offset = QRectF(ink).center() - QRectF(rect).center() - shift;
+    QVERIFY2(qAbs(offset.x()) <= 3 && qAbs(offset.y()) <= 4,
+             qPrintable(QStringLiteral("caption off centre by %1, %2").arg(offset.x()).arg(offset.y())));
+}
+
+// Buttons without a caption still tell a screen reader what they are.
+void WindowTest::captionlessButtonsNamed()
+{
+    Window app;
+    QSet<QString> names;
+    const QList<ColourButton *> captionless = {app.w.黒色, app.w.白色, app.w.赤色, app.w.青色,
+                                               app.w.黄色, app.w.紫色, app.w.橙色, app.w.緑色};
+    for (ColourButton *b : captionless) {
+        QVERIFY(b->text().isEmpty());
+        const QString name = QAccessible::queryAccessibleInterface(b)->text(QAccessible::Name);
+        QVERIFY2(!name.isEmpty(), qPrintable(b->objectName()));
+        // The swatch's colour name, the kanji of its own name.
+        QVERIFY2(name.contains(b->objectName().at(0)), qPrintable(name));
+        names.insert(name);
+    }
+    for (ColourButton *b : app.w.紙の色) {
+        QVERIFY(b->text().isEmpty());
+        const QString name = QAccessible::queryAccessibleInterface(b)->text(QAccessible::Name);
+        QVERIFY(!name.isEmpty());
+        names.insert(name);
+    }
+    QCOMPARE(names.size(), 16);
+    // The paper buttons are one array of controls sharing a name, each with its index.
+    for (int i = 0; i < 8; ++i) {
+        QCOMPARE(app.w.紙の色[i]->objectName(), QStringLiteral("紙の色"));
+        QCOMPARE(app.w.紙の色[i]->property("index").toInt(), i);
+    }
+}
+
+namespace {
+
+// Names the controls along the keyboard order, the paper buttons by their index.
+QString describe(QWidget *w)
+{
+    if (w->objectName() == QStringLiteral("紙の色"))
+        return QStringLiteral("紙の色(%1)").arg(w->property("index").toInt());
+    return w->objectName();
+}
+
+const QStringList tabOrder = {
+    "画板",      "btnSave",   "btnOpen",   "黒色",      "白色",      "赤色",      "青色",
+    "黄色",      "紫色",      "橙色",      "緑色",      "細い",      "普通",      "太い",
+    "極太",      "btnNew",    "btnEnd",    "紙の色(7)", "紙の色(6)", "紙の色(5)", "紙の色(4)",
+    "紙の色(3)", "紙の色(2)", "紙の色(1)", "紙の色(0)", "関係ないやつ"};
+
+} // namespace
+
+void WindowTest::focusChain()
+{
+    Window app;
+    QStringList chain;
+    QWidget *w = app.w.画板;
+    do {
+        if (w->focusPolicy() != Qt::NoFocus)
+            chain << describe(w);
+        w = w->nextInFocusChain();
+    } while (w != app.w.画板);
+    QCOMPARE(chain, tabOrder);
+}
+
+// Tab moves the focus through the controls from the canvas, and around back to it. As
+// with option buttons anywhere, a group is entered at its selected button; the others are skipped.
+void WindowTest::tabKeyOrder()
+{
+    Window app;
+    QVERIFY(app.show());
+    app.w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&app.w));
+    auto visit = [&] {
+        app.w.画板->setFocus(Qt::OtherFocusReason);
+        QStringList visited = {describe(QApplication::focusWidget())};
+        for (int i = 0; i < 20 && QApplication::focusWidget() != app.w.関係ないやつ; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            visited << describe(QApplication::focusWidget());
+        }
+        return visited;
+    };
+    QCOMPARE(visit(), QStringList({"画板", "btnSave", "btnOpen", "黒色", "普通", "btnNew", "btnEnd",
+                                   "紙の色(1)", "関係ないやつ"}));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), app.w.画板);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    QCOMPARE(QApplication::focusWidget(), app.w.関係ないやつ);
+
+    // The arrow keys move within a group, selecting as they go.
+    app.w.黒色->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(app.w.黒色, Qt::Key_Right);
+    QCOMPARE(QApplication::focusWidget(), app.w.白色);
+    QVERIFY(app.w.白色->isChecked());
+    QCOMPARE(app.w.state.PenRed + app.w.state.PenGreen + app.w.state.PenBlue, 3 * 255);
+
+    // With other buttons selected, Tab stops at those.
+    app.w.橙色->click();
+    app.w.極太->click();
+    app.w.紙の色[6]->click();
+    QCOMPARE(visit(), QStringList({"画板", "btnSave", "btnOpen", "橙色", "極太", "btnNew", "btnEnd",
+                                   "紙の色(6)", "関係ないやつ"}));
+}
+
+void WindowTest::startingState()
+{
+    Window app;
+    app.w.Timer1->stop();
+    QVERIFY(app.show());
+    QCOMPARE(app.w.InfoDis->text(), QStringLiteral("いんふぉめぇ～しょんでぃすぷれぃ♪"));
+    // The canvas is white and empty, as drawn and as its image.
+    const QImage image = app.grab();
+    const QRect client(10, 10, 269, 277);
+    QCOMPARE(inkBox(image, client, qRgb(255, 255, 255)), QRect());
+    QCOMPARE(app.w.画板->image().size(), QSize(269, 277));
+    QImage white(269, 277, QImage::Format_RGB32);
+    white.fill(qRgb(255, 255, 255));
+    QCOMPARE(app.w.画板->image().convertToFormat(QImage::Format_RGB32), white);
+    // Exactly the black swatch, the middle size and the white paper are down.
+    QCOMPARE(app.w.黒色->isChecked(), true);
+    QCOMPARE(app.w.普通->isChecked(), true);
+    QCOMPARE(app.w.紙の色[1]->isChecked(), true);
+    // The state record agrees with them.
+    QCOMPARE(app.w.state.PenRed, 0);
+    QCOMPARE(app.w.state.PenGreen, 0);
+    QCOMPARE(app.w.state.PenBlue, 0);
+    QCOMPARE(app.w.state.PenSize, 50);
+    QCOMPARE(app.w.state.PaperRed, 255);
+    QCOMPARE(app.w.state.PaperGreen, 255);
+    QCOMPARE(app.w.state.PaperBlue, 255);
+    QCOMPARE(app.beeps, 0);
+}
+
+void WindowTest::timers()
+{
+    Window app;
+    QVERIFY(app.w.Timer1->isActive());
+    QCOMPARE(app.w.Timer1->interval(), 100);
+    QVERIFY(!app.w.Timer1->isSingleShot());
+    QVERIFY(!app.w.InfoDisTime->isActive());
+    QCOMPARE(app.w.findChild<QTimer *>(QStringLiteral("Timer1")), app.w.Timer1);
+    QCOMPARE(app.w.findChild<QTimer *>(QStringLiteral("InfoDisTime")), app.w.InfoDisTime);
+    // Timer1 really ticks: the side panel gets its circles within a few intervals.
+    QVERIFY(app.show());
+    const QImage before = app.w.関係ないやつ->image();
+    QTRY_VERIFY_WITH_TIMEOUT(app.w.関係ないやつ->image() != before, 2000);
+    QVERIFY(!app.w.InfoDisTime->isActive());
+}
+
+QTEST_MAIN(WindowTest)
+#include "window_test.moc"

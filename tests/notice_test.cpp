@@ -1,0 +1,155 @@
+// The message line: each action's notice with one beep, the resting text two seconds later with
+// a second beep, and a failed action that leaves the line as it was.
+#include "sheetwindow.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QtTest>
+
+namespace {
+
+const QString newSheetNotice = QStringLiteral("紙をとりかえましたよ！");
+const QString keepNotice = QStringLiteral("とっておいたよん♪");
+const QString reopenNotice = QStringLiteral("とりだしましたん♪");
+
+enum class Action { NewSheet, Keep, Reopen };
+
+QAbstractButton *buttonOf(frmMain &w, Action action)
+{
+    switch (action) {
+    case Action::NewSheet: return w.btnNew;
+    case Action::Keep: return w.btnSave;
+    case Action::Reopen: return w.btnOpen;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Action)
+
+class NoticeTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { prepareApplication(); }
+
+    void restsAtStart()
+    {
+        SheetWindow t;
+        QCOMPARE(t.w.InfoDis->text(), QStringLiteral("いんふぉめぇ～しょんでぃすぷれぃ♪"));
+        QVERIFY(!t.w.InfoDisTime->isActive());
+        // A two-second wait must not come up to 80 ms late, as a coarse timer may.
+        QCOMPARE(t.w.InfoDisTime->timerType(), Qt::PreciseTimer);
+        QCOMPARE(t.beeps, 0);
+    }
+
+    void oneAction_data()
+    {
+        QTest::addColumn<Action>("action");
+        QTest::addColumn<QString>("notice");
+        QTest::newRow("new sheet") << Action::NewSheet << newSheetNotice;
+        QTest::newRow("keep") << Action::Keep << keepNotice;
+        QTest::newRow("reopen") << Action::Reopen << reopenNotice;
+    }
+
+    // One beep at once, the notice for two seconds, then the resting text with a second beep.
+    void oneAction()
+    {
+        QFETCH(Action, action);
+        QFETCH(QString, notice);
+        SheetWindow t;
+        if (action == Action::Reopen) {
+            SheetWindow::click(t.w.btnSave);
+            t.w.InfoDisTime_Tick();
+            t.beeps = 0;
+        }
+        const QImage resting = t.w.InfoDis->grab().toImage();
+
+        SheetWindow::click(buttonOf(t.w, action));
+        QCOMPARE(t.beeps, 1);
+        QCOMPARE(t.w.InfoDis->text(), notice);
+        QVERIFY(t.w.InfoDis->grab().toImage() != resting);
+        QVERIFY(t.w.InfoDisTime->isActive());
+        QCOMPARE(t.w.InfoDisTime->interval(), 2000);
+        QVERIFY(t.w.InfoDisTime->remainingTime() > 1500);
+
+        t.w.InfoDisTime_Tick();
+        QCOMPARE(t.beeps, 2);
+        QCOMPARE(t.w.InfoDis->text(), frmMain::DefaultNotice);
+        QCOMPARE(t.w.InfoDis->grab().toImage(), resting);
+        QVERIFY(!t.w.InfoDisTime->isActive());
+        // A timer left running at interval 0 would tick at every pass of the event loop.
+        QTest::qWait(50);
+        QCOMPARE(t.beeps, 2);
+    }
+
+    // Cancelling really stops the wait: nothing ticks afterwards.
+    void cancelStopsTheWait()
+    {
+        SheetWindow t;
+        t.w.ShowNotice(keepNotice);
+        QVERIFY(t.w.InfoDisTime->isActive());
+        t.w.CancelNotice();
+        QVERIFY(!t.w.InfoDisTime->isActive());
+        QTest::qWait(50);
+        QCOMPARE(t.beeps, 1);
+        QCOMPARE(t.w.InfoDis->text(), keepNotice);
+    }
+
+    // The suite's one real wait: two actions a second apart; the fall-back comes two seconds
+    // after the second, and the first one's never comes.
+    void twoActionsASecondApart()
+    {
+        SheetWindow t;
+        QElapsedTimer clock;
+        QList<qint64> beepTimes;
+        QStringList beepTexts;
+        t.w.beep = [&] {
+            beepTimes.append(clock.elapsed());
+            beepTexts.append(t.w.InfoDis->text());
+        };
+        clock.start();
+        SheetWindow::click(t.w.btnNew);
+        QTest::qWait(1000);
+        SheetWindow::click(t.w.btnSave);
+        QTRY_COMPARE_WITH_TIMEOUT(beepTimes.size(), 3, 5000);
+        QTest::qWait(100);
+
+        QCOMPARE(beepTexts, QStringList({newSheetNotice, keepNotice, frmMain::DefaultNotice}));
+        QVERIFY2(beepTimes[1] >= 1000, qPrintable(QString::number(beepTimes[1])));
+        const qint64 wait = beepTimes[2] - beepTimes[1];
+        QVERIFY2(wait >= 2000, qPrintable(QStringLiteral("fell back after %1 ms").arg(wait)));
+        qInfo("fell back %lld ms after the second action", wait);
+        QVERIFY(!t.w.InfoDisTime->isActive());
+    }
+
+    void failedActionLeavesTheEarlierNotice_data()
+    {
+        QTest::addColumn<Action>("action");
+        QTest::newRow("reopen of a missing file") << Action::Reopen;
+        QTest::newRow("keep onto a directory") << Action::Keep;
+    }
+
+    // A failed action stops the pending fall-back and shows nothing of its own.
+    void failedActionLeavesTheEarlierNotice()
+    {
+        QFETCH(Action, action);
+        SheetWindow t;
+        if (action == Action::Keep)
+            QVERIFY(QDir(t.dir.path()).mkdir(QStringLiteral("Image.bmp")));
+        SheetWindow::click(t.w.btnNew);
+        const QImage shown = t.w.InfoDis->grab().toImage();
+
+        SheetWindow::click(buttonOf(t.w, action));
+        QCOMPARE(t.reports.size(), 1);
+        QCOMPARE(t.beeps, 1);
+        QCOMPARE(t.w.InfoDis->text(), newSheetNotice);
+        QCOMPARE(t.w.InfoDis->grab().toImage(), shown);
+        QVERIFY(!t.w.InfoDisTime->isActive());
+        QTest::qWait(50);
+        QCOMPARE(t.beeps, 1);
+    }
+};
+
+QTEST_MAIN(NoticeTest)
+#include "notice_test.moc"

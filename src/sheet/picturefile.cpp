@@ -20,9 +20,22 @@ QImage decode(const QByteArray &bytes, QString *reason)
     // The format is told by the content, so a PNG saved under the bitmap's name opens too.
     QImageReader reader(&buffer);
     reader.setAllocationLimit(AllocationLimitMiB);
-    QImage image = reader.read();
-    if (image.isNull() && reason)
-        *reason = reader.errorString();
+    // Rows that a cut-short file never delivers stay as the reader found them, so it is given a
+    // cleared picture to read into rather than fresh memory.
+    QImage image;
+    const QSize size = reader.size();
+    const QImage::Format format = reader.imageFormat();
+    if (size.isValid() && format != QImage::Format_Invalid &&
+        qint64(size.width()) * size.height() * QImage::toPixelFormat(format).bitsPerPixel() / 8 <=
+            qint64(AllocationLimitMiB) * 1024 * 1024) {
+        image = QImage(size, format);
+        image.fill(0);
+    }
+    if (!reader.read(&image)) {
+        if (reason)
+            *reason = reader.errorString();
+        return QImage();
+    }
     return image;
 }
 

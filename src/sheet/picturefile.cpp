@@ -10,6 +10,9 @@
 #include <QImageWriter>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <cstring>
+
 namespace picturefile {
 
 QImage decode(const QByteArray &bytes, QString *reason)
@@ -54,9 +57,14 @@ QImage read(const QString &path, QString *reason)
         *reason = QString::fromLocal8Bit(strerror(EFBIG));
         return QImage();
     }
-    const QByteArray bytes = file.readAll();
+    // Only so much is read of anything, also of a device that never ends (a link to /dev/zero).
+    const QByteArray bytes = file.read(MaxFileBytes + 1);
     if (file.error() != QFileDevice::NoError) {
         *reason = file.errorString();
+        return QImage();
+    }
+    if (bytes.size() > MaxFileBytes) {
+        *reason = QString::fromLocal8Bit(strerror(EFBIG));
         return QImage();
     }
     return decode(bytes, reason);

@@ -12,6 +12,26 @@
 
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Qt words some refusals to open a file for writing in its own way; the system's are reported.
+QString writeRefusal(const QString &path, const QFileDevice &file)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat status {};
+    if (::stat(name.constData(), &status) == 0) {
+        if (S_ISDIR(status.st_mode))
+            return QString::fromLocal8Bit(strerror(EISDIR));
+        if (::access(name.constData(), W_OK) != 0)
+            return QString::fromLocal8Bit(strerror(errno));
+    }
+    return file.errorString();
+}
+
+} // namespace
 
 namespace picturefile {
 
@@ -74,11 +94,13 @@ bool write(const QImage &image, const QString &path, QString *reason)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        *reason = file.errorString();
+        *reason = writeRefusal(path, file);
         return false;
     }
     QImageWriter writer(&file, "BMP");
     if (!writer.write(image.convertToFormat(QImage::Format_RGB32))) {
+        // The system's reason for a failed write comes out when the rest is flushed.
+        file.flush();
         *reason = file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
         file.cancelWriting();
         return false;

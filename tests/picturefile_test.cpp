@@ -1,0 +1,700 @@
+// Keeping and reopening the picture: the file's own bytes, the bitmap variants and other formats
+// that open, and every failure, after which nothing is lost and the program goes on.
+#include "sheetwindow.h"
+
+#include "sheet/picturefile.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QtEndian>
+#include <QtTest>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+const QString newSheetNotice = QStringLiteral("紙をとりかえましたよ！");
+const QString keepNotice = QStringLiteral("とっておいたよん♪");
+const QString reopenNotice = QStringLiteral("とりだしましたん♪");
+constexpr int CanvasWidth = 269;
+constexpr int CanvasHeight = 277;
+
+// ---- A small bitmap encoder, written from the file format, independent of Qt's writer.
+
+enum class Compression { None = 0, Rle8 = 1, Rle4 = 2 };
+
+struct Bytes {
+    QByteArray data;
+    void u8(int v) { data.append(char(v)); }
+    void u16(int v) { u8(v & 0xff), u8((v >> 8) & 0xff); }
+    void u32(qint64 v) { u16(int(v & 0xffff)), u16(int((v >> 16) & 0xffff)); }
+};
+
+// Run-length rows, bottom row first: runs of two or more as counted runs, stretches of three
+// or more differing pixels in absolute mode, each row closed by an end of line.
+QByteArray runLengthRows(const QList<QList<int>> &rows, bool fourBit)
+{
+    Bytes out;
+    auto pack = [&](const QList<int> &indices) {
+        if (!fourBit) {
+            for (int i : indices)
+                out.u8(i);
+            return int(indices.size());
+        }
+        for (int k = 0; k < indices.size(); k += 2)
+            out.u8(indices[k] << 4 | (k + 1 < indices.size() ? indices[k + 1] : 0));
+        return int((indices.size() + 1) / 2);
+    };
+    for (qsizetype y = rows.size() - 1; y >= 0; --y) {
+        const QList<int> &row = rows[y];
+        const int w = int(row.size());
+        int x = 0;
+        while (x < w) {
+            int run = 1;
+            while (x + run < w && run < 255 && row[x + run] == row[x])
+                ++run;
+            if (run >= 2) {
+                out.u8(run);
+                out.u8(fourBit ? row[x] << 4 | row[x] : row[x]);
+                x += run;
+                continue;
+            }
+            int n = 1;
+            while (x + n < w && n < 255 && !(x + n + 1 < w && row[x + n] == row[x + n + 1]))
+                ++n;
+            if (n >= 3) {
+                out.u8(0);
+                out.u8(n);
+                if (pack(row.mid(x, n)) % 2)
+                    out.u8(0); // absolute runs end on a 16-bit boundary
+            } else {
+                for (int k = 0; k < n; ++k) {
+                    out.u8(1);
+                    out.u8(fourBit ? row[x + k] << 4 : row[x + k]);
+                }
+            }
+            x += n;
+        }
+        out.u8(0);
+        out.u8(0);
+    }
+    out.u8(0);
+    out.u8(1);
+    return out.data;
+}
+
+// Writes the picture as a bitmap of the given depth. Depths up to 8 index the palette; 16 bits
+// are 5-5-5, 32 bits leave the fourth byte 0, as most writers do.
+QByteArray encodeBmp(const QImage &picture, const QList<QRgb> &palette, int bits,
+                     Compression compression = Compression::None, bool topDown = false)
+{
+    const int w = picture.width();
+    const int h = picture.height();
+    QList<QList<int>> indices(h);
+    if (bits <= 8) {
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                indices[y].append(int(palette.indexOf(picture.pixel(x, y) | 0xff000000)));
+    }
+
+    QByteArray pixels;
+    if (compression != Compression::None) {
+        pixels = runLengthRows(indices, compression == Compression::Rle4);
+    } else {
+        const int stride = (w * bits + 31) / 32 * 4;
+        for (int i = 0; i < h; ++i) {
+            const int y = topDown ? i : h - 1 - i;
+            QByteArray row(stride, '\0');
+            for (int x = 0; x < w; ++x) {
+                const QRgb c = picture.pixel(x, y);
+                switch (bits) {
+                case 1: case 4: case 8: {
+                    const int bit = x * bits;
+                    const int shift = 8 - bits - bit % 8;
+                    row[bit / 8] = char(uchar(row[bit / 8]) | indices[y][x] << shift);
+                    break;
+                }
+                case 16: {
+                    const int v = (qRed(c) >> 3) << 10 | (qGreen(c) >> 3) << 5 | qBlue(c) >> 3;
+                    row[2 * x] = char(v & 0xff);
+                    row[2 * x + 1] = char(v >> 8);
+                    break;
+                }
+                default: {
+                    const int bytes = bits / 8;
+                    row[bytes * x] = char(qBlue(c));
+                    row[bytes * x + 1] = char(qGreen(c));
+                    row[bytes * x + 2] = char(qRed(c));
+                }
+                }
+            }
+            pixels += row;
+        }
+    }
+
+    const int colours = bits <= 8 ? int(palette.size()) : 0;
+    const int offset = 14 + 40 + 4 * colours;
+    Bytes out;
+    out.u8('B');
+    out.u8('M');
+    out.u32(offset + pixels.size());
+    out.u32(0);
+    out.u32(offset);
+    out.u32(40);
+    out.u32(w);
+    out.u32(topDown ? -qint64(h) & 0xffffffff : h);
+    out.u16(1);
+    out.u16(bits);
+    out.u32(int(compression));
+    out.u32(pixels.size());
+    out.u32(2835);
+    out.u32(2835);
+    out.u32(colours);
+    out.u32(0);
+    for (int i = 0; i < colours; ++i) {
+        out.u8(qBlue(palette[i]));
+        out.u8(qGreen(palette[i]));
+        out.u8(qRed(palette[i]));
+        out.u8(0);
+    }
+    return out.data + pixels;
+}
+
+// A header that claims a picture of the given size, followed by a little pixel data only.
+QByteArray bmpHeaderClaiming(int width, int height)
+{
+    QImage small(4, 4, QImage::Format_RGB32);
+    small.fill(Qt::gray);
+    QByteArray bytes = encodeBmp(small, {}, 24);
+    qToLittleEndian<qint32>(width, bytes.data() + 18);
+    qToLittleEndian<qint32>(height, bytes.data() + 22);
+    return bytes + QByteArray(1024, '\x55');
+}
+
+quint32 crc32(const QByteArray &bytes)
+{
+    quint32 crc = 0xffffffff;
+    for (char ch : bytes) {
+        crc ^= uchar(ch);
+        for (int k = 0; k < 8; ++k)
+            crc = crc & 1 ? (crc >> 1) ^ 0xedb88320 : crc >> 1;
+    }
+    return ~crc;
+}
+
+// A real PNG whose header is rewritten to claim the given size.
+QByteArray pngHeaderClaiming(int width, int height)
+{
+    QImage small(4, 4, QImage::Format_RGB32);
+    small.fill(Qt::gray);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    small.save(&buffer, "PNG");
+    // Signature (8), IHDR length (4), "IHDR" (4), width, height, ...; the CRC follows 13 data bytes.
+    qToBigEndian<quint32>(width, bytes.data() + 16);
+    qToBigEndian<quint32>(height, bytes.data() + 20);
+    qToBigEndian<quint32>(crc32(bytes.mid(12, 17)), bytes.data() + 29);
+    return bytes;
+}
+
+// Reads a 24-bit uncompressed bitmap from its bytes, by the format's own rules.
+QImage decodeBmp24(const QByteArray &b)
+{
+    auto u32 = [&](int at) { return qFromLittleEndian<quint32>(b.constData() + at); };
+    const int offset = int(u32(10));
+    const int w = int(u32(18));
+    const int h = int(u32(22));
+    const int stride = (w * 3 + 3) / 4 * 4;
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y) {
+        const uchar *row = reinterpret_cast<const uchar *>(b.constData()) + offset + (h - 1 - y) * stride;
+        for (int x = 0; x < w; ++x)
+            image.setPixel(x, y, qRgb(row[3 * x + 2], row[3 * x + 1], row[3 * x]));
+    }
+    return image;
+}
+
+// ---- Test pictures.
+
+const QList<QRgb> sixteen = {
+    qRgb(0, 0, 0),     qRgb(255, 255, 255), qRgb(255, 0, 0),   qRgb(0, 255, 0),
+    qRgb(0, 0, 255),   qRgb(255, 255, 0),   qRgb(0, 255, 255), qRgb(255, 0, 255),
+    qRgb(128, 0, 0),   qRgb(0, 128, 0),     qRgb(0, 0, 128),   qRgb(128, 128, 0),
+    qRgb(0, 128, 128), qRgb(128, 0, 128),   qRgb(192, 192, 192), qRgb(255, 162, 0)};
+
+// Blocks of colour with a diagonal and a stretch of single differing pixels; with blocks only
+// (for lossy formats), 16-pixel blocks on the compression's own grid.
+QImage pattern(int w, int h, int colours, bool blocksOnly = false)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            int i;
+            if (blocksOnly)
+                i = x / 16 + 3 * (y / 16);
+            else if (x >= 20 && x < 27 && y < 8)
+                i = x + y;
+            else
+                i = x / 8 + 3 * (y / 8) + (x == y ? 1 : 0);
+            image.setPixel(x, y, sixteen[i % colours]);
+        }
+    }
+    return image;
+}
+
+QByteArray saved(const QImage &image, const char *format, int quality = -1)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format, quality);
+    return bytes;
+}
+
+// A 4 x 2 GIF built by hand: a four-colour table, then the pixels 0 1 2 3 / 3 2 1 0 as 3-bit
+// LZW codes, each pair after a clear code so that the code width never grows:
+// clear 0 1 clear 2 3 clear 3 2 clear 1 0 end, packed from the low bit up.
+const unsigned char tinyGif[] = {
+    'G', 'I', 'F', '8', '9', 'a', 0x04, 0x00, 0x02, 0x00, 0x81, 0x00, 0x00, // screen, 4-colour table
+    0xff, 0x00, 0x00, 0x00, 0xff, 0x00, 0x00, 0x00, 0xff, 0xff, 0xff, 0xff, // red green blue white
+    0x2c, 0x00, 0x00, 0x00, 0x00, 0x04, 0x00, 0x02, 0x00, 0x00,             // image at 0,0, 4 x 2
+    0x02, 0x05, 0x44, 0xa8, 0x71, 0x62, 0x50, 0x00,                         // LZW, one 5-byte block
+    0x3b};
+
+QImage tinyGifPixels()
+{
+    const QRgb c[4] = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(255, 255, 255)};
+    QImage image(4, 2, QImage::Format_RGB32);
+    for (int x = 0; x < 4; ++x) {
+        image.setPixel(x, 0, c[x]);
+        image.setPixel(x, 1, c[3 - x]);
+    }
+    return image;
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// What lies at a path: a file's bytes, or a directory's entries.
+QString contentsOf(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isSymLink())
+        return QStringLiteral("link to ") + info.symLinkTarget();
+    if (info.isDir())
+        return QStringLiteral("directory: ") +
+               QDir(path).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).join(u',');
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("nothing");
+    return QString::fromLatin1(file.readAll().toBase64());
+}
+
+long peakMemoryKiB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+enum class Failure {
+    Missing,
+    Empty,
+    Truncated,
+    NotAPicture,
+    CorruptHeader,
+    HugeBmp,
+    HugePng,
+    Directory,
+    EndlessDevice,
+    KeepOntoDirectory,
+    KeepIntoMissingDirectory,
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Compression)
+Q_DECLARE_METATYPE(Failure)
+
+class PictureFileTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { prepareApplication(); }
+
+    // Keep, then a new sheet, then reopen: the same pixels, with the reopen's notice.
+    void keepThenReopenIsExact()
+    {
+        SheetWindow t;
+        SheetWindow::click(t.w.赤色);
+        t.stamp(20, 30);
+        SheetWindow::click(t.w.橙色);
+        SheetWindow::click(t.w.極太);
+        t.stamp(268, 276);
+        t.stamp(130, 140);
+        const QImage painted = t.canvas();
+
+        SheetWindow::click(t.w.btnSave);
+        QCOMPARE(t.w.InfoDis->text(), keepNotice);
+        SheetWindow::click(t.w.btnNew);
+        QVERIFY(notAll(t.canvas(), qRgb(255, 255, 255)).isEmpty());
+        SheetWindow::click(t.w.btnOpen);
+        const QString wrong = firstDifference(t.canvas(), painted);
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+        QCOMPARE(t.w.InfoDis->text(), reopenNotice);
+        QCOMPARE(t.beeps, 3);
+        QVERIFY(t.reports.isEmpty());
+    }
+
+    // The file is an uncompressed 24-bit bitmap, bottom row first, rows padded to four bytes.
+    void fileHeader()
+    {
+        SheetWindow t;
+        SheetWindow::click(t.w.細い);
+        SheetWindow::click(t.w.赤色);
+        t.stamp(0, 0);
+        SheetWindow::click(t.w.青色);
+        t.stamp(268, 276);
+        SheetWindow::click(t.w.btnSave);
+
+        const QByteArray b = t.pictureBytes();
+        auto u16 = [&](int at) { return qFromLittleEndian<quint16>(b.constData() + at); };
+        auto i32 = [&](int at) { return qFromLittleEndian<qint32>(b.constData() + at); };
+        const int stride = 808; // 269 pixels of 3 bytes, padded to a multiple of 4
+        QCOMPARE(b.size(), 54 + stride * CanvasHeight);
+        QCOMPARE(b.left(2), QByteArray("BM"));
+        QCOMPARE(i32(2), b.size());
+        QCOMPARE(i32(10), 54);
+        QCOMPARE(i32(14), 40);
+        QCOMPARE(i32(18), CanvasWidth);
+        QCOMPARE(i32(22), CanvasHeight); // positive: bottom-up
+        QCOMPARE(u16(26), 1);
+        QCOMPARE(u16(28), 24);
+        QCOMPARE(i32(30), 0);
+
+        // The first row in the file is the canvas's bottom row, the last its top.
+        const QByteArray blueLast = QByteArray::fromHex("ff0000");
+        const QByteArray redFirst = QByteArray::fromHex("0000ff");
+        QCOMPARE(b.mid(54 + 268 * 3, 3), blueLast);
+        QCOMPARE(b.mid(54 + 276 * stride, 3), redFirst);
+        for (int row = 0; row < CanvasHeight; ++row)
+            QCOMPARE(b.at(54 + row * stride + 807), '\0');
+        const QString wrong = firstDifference(decodeBmp24(b), t.canvas());
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+    }
+
+    void keepTwiceHoldsTheSecond()
+    {
+        SheetWindow t;
+        t.stamp(50, 50);
+        SheetWindow::click(t.w.btnSave);
+        SheetWindow::click(t.w.紙の色[4]);
+        SheetWindow::click(t.w.btnNew);
+        SheetWindow::click(t.w.緑色);
+        t.stamp(200, 100);
+        const QImage second = t.canvas();
+        SheetWindow::click(t.w.btnSave);
+
+        const QString wrong = firstDifference(decodeBmp24(t.pictureBytes()), second);
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+        QCOMPARE(t.beeps, 3);
+        QCOMPARE(QDir(t.dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("Image.bmp")});
+    }
+
+    // Reopen, paint on, keep: the next reopen shows both.
+    void paintingOnAReopenedPictureCarriesForward()
+    {
+        SheetWindow t;
+        SheetWindow::click(t.w.赤色);
+        t.stamp(60, 60);
+        SheetWindow::click(t.w.btnSave);
+        SheetWindow::click(t.w.btnNew);
+        SheetWindow::click(t.w.btnOpen);
+        SheetWindow::click(t.w.青色);
+        t.stamp(62, 60);
+        t.stamp(150, 200);
+        const QImage composite = t.canvas();
+        QCOMPARE(composite.pixel(150, 200), qRgb(0, 0, 255));
+        QCOMPARE(composite.pixel(57, 60), qRgb(255, 0, 0));
+        SheetWindow::click(t.w.btnSave);
+
+        SheetWindow::click(t.w.紙の色[7]);
+        SheetWindow::click(t.w.btnNew);
+        SheetWindow::click(t.w.btnOpen);
+        const QString wrong = firstDifference(t.canvas(), composite);
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+    }
+
+    void reopenVariants_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QImage>("picture");
+        QTest::addColumn<int>("tolerance");
+        QTest::addColumn<int>("edge"); // pixels next to a block's edge that are not compared
+
+        const QImage two = pattern(37, 23, 2);
+        const QImage many = pattern(37, 23, 16);
+        QTest::newRow("bmp 1 bit") << encodeBmp(two, sixteen.mid(0, 2), 1) << two << 0 << 0;
+        QTest::newRow("bmp 4 bit") << encodeBmp(many, sixteen, 4) << many << 0 << 0;
+        QTest::newRow("bmp 8 bit") << encodeBmp(many, sixteen, 8) << many << 0 << 0;
+        // Five bits keep a component to within 8.
+        QTest::newRow("bmp 16 bit") << encodeBmp(many, {}, 16) << many << 8 << 0;
+        QTest::newRow("bmp 24 bit") << encodeBmp(many, {}, 24) << many << 0 << 0;
+        QTest::newRow("bmp 32 bit") << encodeBmp(many, {}, 32) << many << 0 << 0;
+        QTest::newRow("bmp 4 bit RLE") << encodeBmp(many, sixteen, 4, Compression::Rle4) << many << 0 << 0;
+        QTest::newRow("bmp 8 bit RLE") << encodeBmp(many, sixteen, 8, Compression::Rle8) << many << 0 << 0;
+        QTest::newRow("bmp 24 bit top-down")
+            << encodeBmp(many, {}, 24, Compression::None, true) << many << 0 << 0;
+        const QImage large = pattern(300, 290, 16);
+        QTest::newRow("bmp larger than the canvas") << encodeBmp(large, {}, 24) << large << 0 << 0;
+        const QImage largeTopDown = pattern(280, 400, 16);
+        QTest::newRow("bmp larger, top-down")
+            << encodeBmp(largeTopDown, {}, 24, Compression::None, true) << largeTopDown << 0 << 0;
+        QTest::newRow("png") << saved(many, "PNG") << many << 0 << 0;
+        QTest::newRow("png larger than the canvas") << saved(large, "PNG") << large << 0 << 0;
+        const QImage blocks = pattern(48, 32, 16, true);
+        QTest::newRow("jpeg") << saved(blocks, "JPEG", 100) << blocks << 12 << 2;
+        QTest::newRow("gif")
+            << QByteArray(reinterpret_cast<const char *>(tinyGif), sizeof tinyGif)
+            << tinyGifPixels() << 0 << 0;
+    }
+
+    // Shown at the top-left at its own size, clipped by the canvas or leaving the rest in the
+    // background colour; what was painted before is gone.
+    void reopenVariants()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QImage, picture);
+        QFETCH(int, tolerance);
+        QFETCH(int, edge);
+        SheetWindow t;
+        SheetWindow::click(t.w.紙の色[5]);
+        SheetWindow::click(t.w.btnNew);
+        SheetWindow::click(t.w.極太);
+        t.stamp(5, 5);
+        t.stamp(250, 260);
+        QVERIFY(writeFile(t.w.picturePath, bytes));
+
+        SheetWindow::click(t.w.btnOpen);
+        QVERIFY2(t.reports.isEmpty(), t.reports.isEmpty() ? "" : qPrintable(t.reports[0].reason));
+        QCOMPARE(t.w.InfoDis->text(), reopenNotice);
+        QCOMPARE(t.beeps, 2);
+        QImage expected(CanvasWidth, CanvasHeight, QImage::Format_RGB32);
+        expected.fill(qRgb(255, 0, 255));
+        for (int y = 0; y < std::min(CanvasHeight, picture.height()); ++y)
+            for (int x = 0; x < std::min(CanvasWidth, picture.width()); ++x)
+                expected.setPixel(x, y, picture.pixel(x, y));
+        const QImage canvas = t.canvas();
+        // A lossy format blurs the colours across the edges of its blocks.
+        for (int y = 0; y < std::min(CanvasHeight, picture.height()) && edge; ++y)
+            for (int x = 0; x < std::min(CanvasWidth, picture.width()); ++x)
+                if ((x + edge) % 16 < 2 * edge || (y + edge) % 16 < 2 * edge)
+                    expected.setPixel(x, y, canvas.pixel(x, y));
+        const QString wrong = firstDifference(canvas, expected, tolerance);
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+    }
+
+    // Pixel data cut short: the reader shows the rows that are there (the bottom ones, as the
+    // file holds them first) and leaves the rest black.
+    void cutShortPixelDataOpens()
+    {
+        SheetWindow t;
+        const QImage many = pattern(37, 23, 16);
+        const QByteArray whole = encodeBmp(many, {}, 24);
+        const int stride = 112;
+        QVERIFY(writeFile(t.w.picturePath, whole.left(54 + 10 * stride)));
+        SheetWindow::click(t.w.btnOpen);
+        QVERIFY(t.reports.isEmpty());
+        const QImage canvas = t.canvas();
+        QImage expected = many.copy();
+        for (int y = 0; y < 13; ++y)
+            for (int x = 0; x < 37; ++x)
+                expected.setPixel(x, y, qRgb(0, 0, 0));
+        const QString wrong = firstDifference(canvas.copy(0, 0, 37, 23), expected);
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+    }
+
+    // The reader refuses what would take more memory than it is allowed, whatever Qt's default.
+    void allocationLimit_data()
+    {
+        QTest::addColumn<int>("side");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("4000 x 4000, 61 MiB") << 4000 << true;
+        QTest::newRow("4200 x 4200, 67 MiB") << 4200 << false;
+    }
+
+    void allocationLimit()
+    {
+        QFETCH(int, side);
+        QFETCH(bool, opens);
+        QString reason;
+        const QImage image = picturefile::decode(bmpHeaderClaiming(side, side), &reason);
+        QCOMPARE(!image.isNull(), opens);
+        QCOMPARE(reason.isEmpty(), opens);
+    }
+
+    void failure_data()
+    {
+        QTest::addColumn<Failure>("failure");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("reopen: missing file") << Failure::Missing << QString::fromLocal8Bit(strerror(ENOENT));
+        QTest::newRow("reopen: empty file") << Failure::Empty << QString();
+        QTest::newRow("reopen: truncated header") << Failure::Truncated << QString();
+        QTest::newRow("reopen: not a picture") << Failure::NotAPicture << QString();
+        QTest::newRow("reopen: corrupt header") << Failure::CorruptHeader << QString();
+        QTest::newRow("reopen: bmp claiming 60000 x 60000") << Failure::HugeBmp << QString();
+        QTest::newRow("reopen: png claiming 60000 x 60000") << Failure::HugePng << QString();
+        QTest::newRow("reopen: a directory") << Failure::Directory << QString::fromLocal8Bit(strerror(EISDIR));
+        QTest::newRow("reopen: a device without end")
+            << Failure::EndlessDevice << QString::fromLocal8Bit(strerror(EFBIG));
+        QTest::newRow("keep: onto a directory")
+            << Failure::KeepOntoDirectory << QString::fromLocal8Bit(strerror(EISDIR));
+        QTest::newRow("keep: into a missing directory")
+            << Failure::KeepIntoMissingDirectory << QString::fromLocal8Bit(strerror(ENOENT));
+    }
+
+    // The handler stops at the failed step: canvas unchanged, no notice, no beep, the pending
+    // fall-back stopped, one report with the path and a reason; the file as it was.
+    void failure()
+    {
+        QFETCH(Failure, failure);
+        QFETCH(QString, reason);
+        SheetWindow t;
+        const QString path = t.w.picturePath;
+        const QByteArray good = encodeBmp(pattern(37, 23, 16), {}, 24);
+        bool keep = false;
+        switch (failure) {
+        case Failure::Missing: break;
+        case Failure::Empty: QVERIFY(writeFile(path, {})); break;
+        case Failure::Truncated: QVERIFY(writeFile(path, good.left(30))); break;
+        case Failure::NotAPicture: QVERIFY(writeFile(path, "no picture here\n")); break;
+        case Failure::CorruptHeader: {
+            QByteArray bad = good;
+            qToLittleEndian<quint16>(7, bad.data() + 28); // 7 bits to the pixel
+            qToLittleEndian<quint32>(9, bad.data() + 30);
+            QVERIFY(writeFile(path, bad));
+            break;
+        }
+        case Failure::HugeBmp: QVERIFY(writeFile(path, bmpHeaderClaiming(60000, 60000))); break;
+        case Failure::HugePng: QVERIFY(writeFile(path, pngHeaderClaiming(60000, 60000))); break;
+        case Failure::Directory: QVERIFY(QDir(t.dir.path()).mkdir("Image.bmp")); break;
+        case Failure::EndlessDevice: QVERIFY(QFile::link("/dev/zero", path)); break;
+        case Failure::KeepOntoDirectory:
+            QVERIFY(QDir(t.dir.path()).mkdir("Image.bmp"));
+            keep = true;
+            break;
+        case Failure::KeepIntoMissingDirectory:
+            t.w.picturePath = t.dir.filePath("gone/Image.bmp");
+            keep = true;
+            break;
+        }
+
+        SheetWindow::click(t.w.btnNew);
+        t.stamp(100, 100);
+        const QImage canvas = t.canvas();
+        const QString before = contentsOf(t.w.picturePath);
+        const QStringList entries = QDir(t.dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        const long memoryBefore = peakMemoryKiB();
+
+        SheetWindow::click(keep ? t.w.btnSave : t.w.btnOpen);
+
+        QVERIFY2(peakMemoryKiB() - memoryBefore < 100 * 1024,
+                 qPrintable(QStringLiteral("peak memory grew by %1 KiB").arg(peakMemoryKiB() - memoryBefore)));
+        QCOMPARE(t.reports.size(), 1);
+        QCOMPARE(t.reports[0].path, t.w.picturePath);
+        QVERIFY(!t.reports[0].reason.isEmpty());
+        if (!reason.isEmpty())
+            QCOMPARE(t.reports[0].reason, reason);
+        QCOMPARE(t.beeps, 1);
+        QCOMPARE(t.w.InfoDis->text(), newSheetNotice);
+        QVERIFY(!t.w.InfoDisTime->isActive());
+        const QString wrong = firstDifference(t.canvas(), canvas);
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+        QCOMPARE(contentsOf(t.w.picturePath), before);
+        QCOMPARE(QDir(t.dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), entries);
+
+        // The program goes on.
+        SheetWindow::click(t.w.btnNew);
+        QCOMPARE(t.beeps, 2);
+    }
+
+    void keepOntoASmallDisk_data()
+    {
+        QTest::addColumn<bool>("readOnly");
+        QTest::newRow("full disk") << false;
+        QTest::newRow("read-only disk") << true;
+    }
+
+    // A keep that cannot be written whole leaves the old picture byte for byte and no stray file.
+    void keepOntoASmallDisk()
+    {
+        QFETCH(bool, readOnly);
+        SheetWindow t;
+        const QString disk = t.dir.filePath("disk");
+        QVERIFY(QDir().mkpath(disk));
+        const QByteArray diskPath = QFile::encodeName(disk);
+        if (::mount("tmpfs", diskPath.constData(), "tmpfs", 0, "size=64k") != 0)
+            QSKIP(qPrintable(QStringLiteral("cannot mount a 64 KiB tmpfs here (%1); run the tests as "
+                                            "root with mounting permitted to check a keep onto a "
+                                            "full or read-only disk")
+                                 .arg(QString::fromLocal8Bit(strerror(errno)))));
+        struct Unmount {
+            QByteArray path;
+            ~Unmount() { ::umount2(path.constData(), MNT_DETACH); }
+        } unmount{diskPath};
+
+        const QByteArray old = encodeBmp(pattern(37, 23, 16), {}, 24);
+        t.w.picturePath = disk + "/Image.bmp";
+        QVERIFY(writeFile(t.w.picturePath, old));
+        const QString filler = disk + "/filler";
+        if (readOnly) {
+            QVERIFY(::mount("tmpfs", diskPath.constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=64k") == 0);
+        } else {
+            // Full but for a little room, so that the keep fails part-way through its write.
+            const int fd = ::open(QFile::encodeName(filler).constData(), O_WRONLY | O_CREAT, 0644);
+            QVERIFY(fd >= 0);
+            const QByteArray block(4096, 'x');
+            off_t size = 0;
+            while (::write(fd, block.constData(), block.size()) == block.size())
+                size += block.size();
+            QVERIFY(::ftruncate(fd, size - 16384) == 0);
+            ::close(fd);
+        }
+        const QStringList entries = QDir(disk).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+
+        SheetWindow::click(t.w.btnNew);
+        t.stamp(100, 100);
+        const QImage canvas = t.canvas();
+        SheetWindow::click(t.w.btnSave);
+
+        QCOMPARE(t.reports.size(), 1);
+        QCOMPARE(t.reports[0].path, t.w.picturePath);
+        QCOMPARE(t.reports[0].reason,
+                 QString::fromLocal8Bit(strerror(readOnly ? EROFS : ENOSPC)));
+        QCOMPARE(t.beeps, 1);
+        QCOMPARE(t.w.InfoDis->text(), newSheetNotice);
+        QVERIFY(!t.w.InfoDisTime->isActive());
+        QCOMPARE(t.canvas(), canvas);
+        QCOMPARE(t.pictureBytes(), old);
+        QCOMPARE(QDir(disk).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), entries);
+
+        // Once the disk is writable and large enough, the next keep succeeds.
+        QVERIFY(::mount("tmpfs", diskPath.constData(), "tmpfs", MS_REMOUNT, "size=1m") == 0);
+        SheetWindow::click(t.w.btnSave);
+        QCOMPARE(t.reports.size(), 1);
+        QCOMPARE(t.w.InfoDis->text(), keepNotice);
+        const QString wrong = firstDifference(decodeBmp24(t.pictureBytes()), canvas);
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+    }
+};
+
+QTEST_MAIN(PictureFileTest)
+#include "picturefile_test.moc"

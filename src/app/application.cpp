@@ -1,5 +1,7 @@
 #include "app/application.h"
 
+#include "app/accessibility.h"
+
 #include <QApplication>
 #include <QFont>
 
@@ -14,6 +16,7 @@ void prepareApplication()
                                {QStringLiteral("Konatu"), QStringLiteral("MotoyaLMaru")});
     QFont::insertSubstitutions(QStringLiteral("ＭＳ Ｐ明朝"),
                                {QStringLiteral("IPAPMincho"), QStringLiteral("IPA P明朝")});
+    installAccessibility();
     // The desktop entry's name, so that the desktop finds the window's menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.pafuro.pafuro"));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
-// Settings of the application object that the window relies on: font stand-ins and the
-// delivery of every mouse move. Call once, after the QApplication is constructed.
+// Settings of the application object that the window relies on: font stand-ins, the
+// delivery of every mouse move, and what assistive technology is told about the controls.
+// Call once, after the QApplication is constructed.
 void prepareApplication();

@@ -117,7 +117,7 @@ void frmMain::buildControls()
         return l;
     };
     auto group = [this](const char *name, QRect geometry) {
-        auto *g = new QWidget(this);
+        auto *g = new GroupPanel(this);
         g->setObjectName(QString::fromUtf8(name));
         g->setGeometry(geometry);
         return g;
@@ -137,9 +137,14 @@ void frmMain::buildControls()
     色フレーム = group("色フレーム", twips(360, 4800, 1935, 1095));
     Picture1 = group("Picture1", twips(2400, 4800, 1935, 735));
     Picture2 = group("Picture2", twips(4560, 4800, 1935, 1095));
+    // Each caption names the group below it for assistive technology.
+    Label1->setBuddy(色フレーム);
+    Label2->setBuddy(Picture1);
+    Label3->setBuddy(Picture2);
 
-    InfoDis = new QLabel(DefaultNotice, this);
+    InfoDis = new MessageLine(this);
     InfoDis->setObjectName(QStringLiteral("InfoDis"));
+    InfoDis->setText(DefaultNotice);
     InfoDis->setTextFormat(Qt::PlainText);
     InfoDis->setGeometry(twips(0, 6000, 7455, 495));
     InfoDis->setFont(fontA);
@@ -161,6 +166,8 @@ void frmMain::buildControls()
                      int width, int height, QRgb face) {
         auto *b = new ColourButton(name, face, panel);
         b->setCheckable(true);
+        // Exclusive within its group, so assistive technology hears it as a radio button.
+        b->setAutoExclusive(true);
         b->setGeometry(twips(left, top, width, height));
         g->addButton(b);
         return b;

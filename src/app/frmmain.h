@@ -1,7 +1,9 @@
 #pragma once
 
 #include "app/colourbutton.h"
+#include "app/grouppanel.h"
 #include "app/staterecord.h"
+#include "notice/messageline.h"
 #include "surface/drawingsurface.h"
 
 #include <QLabel>
@@ -40,10 +42,10 @@ public:
     QLabel *Label1;
     QLabel *Label2;
     QLabel *Label3;
-    QWidget *色フレーム;
-    QWidget *Picture1;
-    QWidget *Picture2;
-    QLabel *InfoDis;
+    GroupPanel *色フレーム;
+    GroupPanel *Picture1;
+    GroupPanel *Picture2;
+    MessageLine *InfoDis;
     QTimer *Timer1;
     QTimer *InfoDisTime;
 

@@ -10,6 +10,7 @@ void frmMain::CancelNotice()
 void frmMain::ShowNotice(const QString &notice)
 {
     InfoDis->setText(notice);
+    InfoDis->announce();
     beep();
     setTimerInterval(InfoDisTime, 2000);
 }

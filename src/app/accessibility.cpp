@@ -1,0 +1,55 @@
+#include "app/accessibility.h"
+
+#include "app/grouppanel.h"
+#include "notice/messageline.h"
+#include "surface/drawingsurface.h"
+
+#include <QAccessibleWidget>
+
+namespace {
+
+// The canvas is painted on; the side panel only plays its circles.
+class SurfaceAccessible final : public QAccessibleWidget {
+public:
+    explicit SurfaceAccessible(QWidget *surface) : QAccessibleWidget(surface) {}
+    QAccessible::Role role() const override
+    {
+        return widget()->objectName() == QStringLiteral("関係ないやつ") ? QAccessible::Animation
+                                                                        : QAccessible::Canvas;
+    }
+};
+
+// A notification whose name is the notice on the line.
+class MessageLineAccessible final : public QAccessibleWidget {
+public:
+    explicit MessageLineAccessible(MessageLine *line)
+        : QAccessibleWidget(line, QAccessible::Notification)
+    {
+    }
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name && widget()->accessibleName().isEmpty())
+            return static_cast<const QLabel *>(widget())->text();
+        return QAccessibleWidget::text(t);
+    }
+};
+
+QAccessibleInterface *controlInterface(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("frmMain"))
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Window);
+    if (className == QLatin1String("DrawingSurface"))
+        return new SurfaceAccessible(static_cast<QWidget *>(object));
+    if (className == QLatin1String("GroupPanel"))
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Grouping);
+    if (className == QLatin1String("MessageLine"))
+        return new MessageLineAccessible(static_cast<MessageLine *>(object));
+    return nullptr;
+}
+
+} // namespace
+
+void installAccessibility()
+{
+    QAccessible::installFactory(controlInterface);
+}

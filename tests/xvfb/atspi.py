@@ -1,0 +1,67 @@
+#!/usr/bin/python3
+"""What a screen reader learns of the program over AT-SPI.
+
+atspi.py tree APP      prints the accessible tree of the application APP: one line per object,
+                       indented by depth: role 'name', and "checked" where it is checked.
+atspi.py listen APP N  prints "READY", then each object of APP that reports coming into view
+                       (object:state-changed:showing) as role 'name', until N have come or ten
+                       seconds have passed.
+"""
+import sys
+
+import gi
+
+gi.require_version('Atspi', '2.0')
+from gi.repository import Atspi, GLib  # noqa: E402
+
+
+def find_app(name):
+    for _ in range(100):
+        desktop = Atspi.get_desktop(0)
+        for i in range(desktop.get_child_count()):
+            app = desktop.get_child_at_index(i)
+            if app is not None and app.get_name() == name and app.get_child_count() > 0:
+                return app
+        GLib.usleep(50000)
+    sys.exit(f'no accessible application named {name}')
+
+
+def describe(obj):
+    return f"{obj.get_role_name()} '{obj.get_name()}'"
+
+
+def tree(obj, depth=0):
+    checked = obj.get_state_set().contains(Atspi.StateType.CHECKED)
+    print('  ' * depth + describe(obj) + (' checked' if checked else ''))
+    for i in range(obj.get_child_count()):
+        tree(obj.get_child_at_index(i), depth + 1)
+
+
+def listen(app_name, count):
+    seen = []
+    loop = GLib.MainLoop()
+
+    def on_showing(event):
+        if event.detail1 != 1 or event.source.get_application().get_name() != app_name:
+            return
+        print(describe(event.source), flush=True)
+        seen.append(event)
+        if len(seen) >= count:
+            loop.quit()
+
+    listener = Atspi.EventListener.new(on_showing)
+    listener.register('object:state-changed:showing')
+    print('READY', flush=True)
+    GLib.timeout_add_seconds(10, loop.quit)
+    loop.run()
+    listener.deregister('object:state-changed:showing')
+
+
+if __name__ == '__main__':
+    mode, app_name = sys.argv[1], sys.argv[2]
+    app = find_app(app_name)
+    if mode == 'tree':
+        for child in range(app.get_child_count()):
+            tree(app.get_child_at_index(child))
+    else:
+        listen(app_name, int(sys.argv[3]))

@@ -55,8 +55,9 @@ start_app() {
 # Prints "r g b" of the screen pixel at window client coordinates x, y.
 pixel_at() {
     local x=$(( WIN_X + $1 )) y=$(( WIN_Y + $2 ))
-    import -window root -crop "1x1+$x+$y" -depth 8 txt:- | tail -n 1 |
+    import -silent -window root -crop "1x1+$x+$y" -depth 8 txt:- | tail -n 1 |
         sed -E 's/.*\(([0-9]+),([0-9]+),([0-9]+).*/\1 \2 \3/'
 }
 
-screenshot() { import -window root "$1"; }
+# -silent: import rings the X bell around every grab otherwise.
+screenshot() { import -silent -window root "$1"; }

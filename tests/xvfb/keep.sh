@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# Keep, new sheet in orange, reopen, in the real window: the canvas comes back pixel for pixel,
+# and every action and every fall-back rings the bell once. Then a keep that fails: the program
+# goes on, tells the reason once on standard error and in a box titled "Pafuro", and rings nothing.
+source "$(dirname "$0")/lib.sh" "$@"
+start_x
+
+"$TOOLS/bellcount" >"$WORK/bells" 2>"$WORK/bellcount.err" &
+BELL_PID=$!
+# KEEP_SHOTS=dir keeps the screenshots for a look.
+trap 'kill "$BELL_PID" 2>/dev/null || true; [ -z "${KEEP_SHOTS:-}" ] || cp "$WORK"/*.png "$KEEP_SHOTS"/; cleanup' EXIT
+for _ in $(seq 50); do
+    grep -q listening "$WORK/bellcount.err" && break
+    sleep 0.05
+done
+grep -q listening "$WORK/bellcount.err" || fail "the bell listener did not start: $(cat "$WORK/bellcount.err")"
+bells() { wc -l <"$WORK/bells"; }
+
+start_app
+PICTURE="$WORK/app/Image.bmp"
+
+click() { xdotool mousemove $((WIN_X + $1)) $((WIN_Y + $2)) click 1; }
+# The canvas's client area (269 x 277 at 10, 10) and the message line, as on the screen.
+grab_canvas() { import -silent -window root -crop "269x277+$((WIN_X + 10))+$((WIN_Y + 10))" +repage "$1"; }
+grab_line() { import -silent -window root -crop "480x25+$((WIN_X + 8))+$((WIN_Y + 404))" +repage "$1"; }
+differing() { compare -metric AE "$1" "$2" null: 2>&1 || true; }
+
+# Waits until the bell has rung $1 times in all, then makes sure it rings no more at once.
+expect_bells() {
+    for _ in $(seq 30); do
+        [ "$(bells)" -ge "$1" ] && break
+        sleep 0.05
+    done
+    sleep 0.3
+    [ "$(bells)" -eq "$1" ] || fail "$2: $(bells) bells in all, expected $1"
+}
+# An action's notice falls back two seconds later, with one more bell.
+expect_fall_back() {
+    sleep 2.3
+    [ "$(bells)" -eq "$1" ] || fail "$2: $(bells) bells in all after the fall-back, expected $1"
+    grab_line "$WORK/line.png"
+    [ "$(differing "$WORK/line.png" "$WORK/resting.png")" = 0 ] || fail "$2: the resting text is not back"
+}
+
+grab_line "$WORK/resting.png"
+[ "$(bells)" -eq 0 ] || fail "the bell rang at start"
+
+# Red, thick strokes across the canvas.
+click 104 336
+click 240 340
+xdotool mousemove $((WIN_X + 40)) $((WIN_Y + 40)) mousedown 1
+for i in $(seq 0 4 200); do xdotool mousemove $((WIN_X + 40 + i)) $((WIN_Y + 40 + i / 2)); done
+xdotool mouseup 1
+sleep 0.2
+grab_canvas "$WORK/painted.png"
+[ "$(pixel_at 140 90)" = "255 0 0" ] || fail "no red stroke: $(pixel_at 140 90)"
+
+click 388 36 # btnSave
+expect_bells 1 "keep"
+grab_line "$WORK/line.png"
+[ "$(differing "$WORK/line.png" "$WORK/resting.png")" != 0 ] || fail "the keep shows no notice"
+[ -f "$PICTURE" ] || fail "no picture file after the keep"
+[ "$(stat -c %s "$PICTURE")" -eq 223870 ] || fail "picture file of $(stat -c %s "$PICTURE") bytes"
+[ "$(head -c 2 "$PICTURE")" = BM ] || fail "the picture file is no bitmap"
+expect_fall_back 2 "keep"
+
+click 384 368 # the orange paper
+sleep 0.2
+[ "$(bells)" -eq 2 ] || fail "choosing a paper rang the bell"
+grab_canvas "$WORK/chosen.png"
+[ "$(differing "$WORK/chosen.png" "$WORK/painted.png")" = 0 ] || fail "choosing a paper changed the canvas"
+click 388 148 # btnNew
+expect_bells 3 "new sheet"
+for point in "0 0" "140 90" "268 276" "100 200"; do
+    # shellcheck disable=SC2086
+    set -- $point
+    [ "$(pixel_at $((10 + $1)) $((10 + $2)))" = "255 162 0" ] ||
+        fail "the new sheet at $point is $(pixel_at $((10 + $1)) $((10 + $2)))"
+done
+expect_fall_back 4 "new sheet"
+
+click 388 92 # btnOpen
+expect_bells 5 "reopen"
+grab_canvas "$WORK/reopened.png"
+changed=$(differing "$WORK/reopened.png" "$WORK/painted.png")
+[ "$changed" = 0 ] || fail "the reopened picture differs from the kept one in $changed pixels"
+expect_fall_back 6 "reopen"
+screenshot "$WORK/reopened-window.png"
+
+# A directory where the picture file belongs: the keep fails, and nothing is lost.
+rm "$PICTURE"
+mkdir "$PICTURE"
+click 388 36
+boxes=0
+for _ in $(seq 50); do
+    boxes=$(xdotool search --onlyvisible --name '^Pafuro$' 2>/dev/null | wc -l)
+    [ "$boxes" -ge 2 ] && break
+    sleep 0.05
+done
+[ "$boxes" -eq 2 ] || fail "no error box titled Pafuro"
+kill -0 "$APP_PID" 2>/dev/null || fail "the program ended after a failed keep"
+reported=$(grep -c "^pafuro: $PICTURE: " "$WORK/app.err" || true)
+[ "$reported" -eq 1 ] || fail "the failure was reported $reported times: $(cat "$WORK/app.err")"
+screenshot "$WORK/error.png"
+sleep 2.3
+[ "$(bells)" -eq 6 ] || fail "the failed keep rang the bell ($(bells) in all)"
+[ -d "$PICTURE" ] && [ -z "$(ls -A "$PICTURE")" ] || fail "the failed keep changed what was there"
+
+# The box goes with Return, and the program goes on.
+box=$(xdotool search --onlyvisible --name '^Pafuro$' | grep -vx "$WID" | head -n 1)
+xdotool windowfocus --sync "$box" key Return
+for _ in $(seq 50); do
+    [ "$(xdotool search --onlyvisible --name '^Pafuro$' 2>/dev/null | wc -l)" -eq 1 ] && break
+    sleep 0.05
+done
+[ "$(xdotool search --onlyvisible --name '^Pafuro$' | wc -l)" -eq 1 ] || fail "the error box did not close"
+grab_canvas "$WORK/after-failure.png"
+[ "$(differing "$WORK/after-failure.png" "$WORK/painted.png")" = 0 ] || fail "the failed keep changed the canvas"
+click 388 148
+expect_bells 7 "new sheet after the failure"
+echo "PASS: kept, new sheet, reopened pixel for pixel; $(bells) bells; a failed keep lost nothing"

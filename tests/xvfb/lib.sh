@@ -25,10 +25,9 @@ start_x() {
     Xvfb -displayfd 9 -screen 0 "$geometry" -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
     XVFB_PID=$!
     local display=
-    for _ in $(seq 100); do
-        read -r -t 0.1 display <&9 && break
-    done
-    [ -n "$display" ] || fail "Xvfb did not start"
+    # A loaded machine may take a while; wait up to 30 s.
+    read -r -t 30 display <&9 || true
+    [ -n "$display" ] || { cat "$WORK/xvfb.log" >&2; fail "Xvfb did not start"; }
     export DISPLAY=":$display"
 }
 
@@ -39,7 +38,7 @@ start_app() {
     "$WORK/app/pafuro" "$@" >"$WORK/app.out" 2>"$WORK/app.err" &
     APP_PID=$!
     WID=
-    for _ in $(seq 100); do
+    for _ in $(seq 300); do
         WID=$(xdotool search --onlyvisible --name '^Pafuro$' 2>/dev/null | head -n 1 || true)
         [ -n "$WID" ] && break
         sleep 0.05

@@ -461,8 +461,9 @@ void AnimTest::timerTicksFromTheStartWithoutPause()
     auto s = script(w);
     // A notice on the message line does not hold the animation up.
     w.ShowNotice(QStringLiteral("とっておいたよん♪"));
+    // About five ticks; fewer only if the machine starves the test of time.
     QTest::qWait(550);
-    QVERIFY2(s->draws % 6 == 0 && s->draws >= 3 * 6 && s->draws <= 7 * 6,
+    QVERIFY2(s->draws % 6 == 0 && s->draws >= 2 * 6 && s->draws <= 7 * 6,
              qPrintable(QString::number(s->draws)));
     QVERIFY(w.state.SparkCount > 0);
     const int before = s->draws;

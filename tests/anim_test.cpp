@@ -65,9 +65,9 @@ QColor at(const QImage &panel, int x, int y)
 // Every field of the state record, in its order.
 QList<int> fields(const StateRecord &s)
 {
-    return {s.PenRed,   s.PenGreen,    s.PenBlue,    s.PenSize,  s.PaperRed,
-            s.PaperGreen, s.PaperBlue, s.SparkX,     s.SparkY,   s.SparkRadius,
-            s.SparkCount, s.SparkRed,  s.SparkGreen, s.SparkBlue};
+    return {s.PenRed,      s.PenGreen, s.PenBlue,    s.PenSize,    s.PaperRed,
+            s.PaperGreen,  s.PaperBlue, s.SparkX,     s.SparkY,     s.SparkRadius,
+            s.SparkCount,  s.SparkRed,  s.SparkGreen, s.SparkBlue};
 }
 
 int clientWidth(const QImage &panel) { return panel.width() - 2 * Border; }

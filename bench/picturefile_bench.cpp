@@ -1,0 +1,133 @@
+// The cost of keeping and reopening the 269 x 277 canvas picture: the click handlers on the shown
+// window (reopen through the repaint of the canvas), and the file functions alone. Wall-clock
+// time, since a keep waits for the disk. The picture file lives in a temporary directory (TMPDIR).
+// Medians: picturefile_bench --benchmark_repetitions=15 --benchmark_report_aggregates_only=true
+#include "app/application.h"
+#include "app/frmmain.h"
+#include "sheet/picturefile.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QWindow>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+frmMain *window = nullptr;
+
+bool failed(benchmark::State &state, const QString &reason)
+{
+    state.SkipWithError(qPrintable(reason));
+    return true;
+}
+
+void BM_KeepClick(benchmark::State &state)
+{
+    frmMain &w = *window;
+    for (auto _ : state) {
+        w.btnSave_Click();
+        QCoreApplication::sendPostedEvents();
+    }
+}
+
+void BM_ReopenClick(benchmark::State &state)
+{
+    frmMain &w = *window;
+    w.btnSave_Click();
+    for (auto _ : state) {
+        w.btnOpen_Click();
+        // Deliver the canvas's repaint, as the event loop would next.
+        QCoreApplication::sendPostedEvents();
+    }
+}
+
+void BM_Write(benchmark::State &state)
+{
+    const QImage image = window->画板->image();
+    QString reason;
+    for (auto _ : state) {
+        if (!picturefile::write(image, window->picturePath, &reason) && failed(state, reason))
+            break;
+    }
+}
+
+void BM_Read(benchmark::State &state)
+{
+    window->btnSave_Click();
+    QString reason;
+    for (auto _ : state) {
+        const QImage image = picturefile::read(window->picturePath, &reason);
+        if (image.isNull() && failed(state, reason))
+            break;
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+
+void BM_Decode(benchmark::State &state)
+{
+    window->btnSave_Click();
+    QFile file(window->picturePath);
+    file.open(QIODevice::ReadOnly);
+    const QByteArray bytes = file.readAll();
+    QString reason;
+    for (auto _ : state) {
+        const QImage image = picturefile::decode(bytes, &reason);
+        if (image.isNull() && failed(state, reason))
+            break;
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+
+BENCHMARK(BM_KeepClick)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReopenClick)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Write)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Read)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Decode)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    prepareApplication();
+
+    QTemporaryDir dir;
+    auto w = std::make_unique<frmMain>();
+    w->Timer1->stop();
+    w->beep = [] {};
+    w->reportError = [](const QString &path, const QString &reason) {
+        std::fprintf(stderr, "%s: %s\n", qUtf8Printable(path), qUtf8Printable(reason));
+        std::abort();
+    };
+    w->picturePath = dir.filePath(QStringLiteral("Image.bmp"));
+    w->show();
+    QElapsedTimer waited;
+    waited.start();
+    while (!(w->windowHandle() && w->windowHandle()->isExposed()) && waited.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QCoreApplication::processEvents();
+    // A picture with something on it: discs in several colours and sizes.
+    for (int i = 0; i < 40; ++i) {
+        w->state.PenRed = (i * 53) & 0xff;
+        w->state.PenGreen = (i * 97) & 0xff;
+        w->state.PenSize = 10 + (i % 4) * 55;
+        w->StampBrush(w->画板, 1, float((i * 733) % 4035), float((i * 421) % 4155));
+    }
+    window = w.get();
+
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,133 @@
+#!/usr/bin/env bash
+# Start-up and footprint of the real program in an X server of its own, as one table:
+#  - start-up: median time from exec to the window mapped (bench/startup.sh's runs);
+#  - memory: resident (RSS) and proportional (PSS) size, /proc/PID/smaps_rollup, 2 s after
+#    the window is mapped, median of several starts;
+#  - idle: CPU time (all threads, /proc/PID/task/*/schedstat) over 30 s with the side panel's
+#    animation running and nobody touching the window, as a share of one core;
+#  - painting: the smallest brush chosen, the left button held down on the canvas and 2000
+#    pointer motions sent through XTest at 2000 per second, each to its own point of a 5-pixel
+#    grid; CPU time from before the press until the program is idle again, divided by 2000;
+#    then a screenshot shows whether every point got its disc.
+# Usage: bench/footprint.sh [path to pafuro] [start-up runs, default 30] [idle seconds, default 30]
+# FOOTPRINT_SHOT=file.png keeps the screenshot of the painted grid.
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+PROGRAM=$(realpath "${1:-$ROOT/build/pafuro}")
+RUNS=${2:-30}
+IDLE_SECONDS=${3:-30}
+BENCH_TOOLS=$(dirname "$PROGRAM")/bench/tools
+MEMORY_RUNS=5
+MOVES=2000
+RATE=2000
+for tool in mapwait xdrag; do
+    [ -x "$BENCH_TOOLS/$tool" ] || { echo "no $BENCH_TOOLS/$tool: build the bench tools" >&2; exit 1; }
+done
+
+source "$ROOT/tests/xvfb/lib.sh" "$PROGRAM"
+start_x
+mkdir -p "$WORK/app"
+cp "$PROGRAM" "$WORK/app/pafuro"
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+# CPU time of every thread of the program so far, in nanoseconds.
+cpu_ns() { cat /proc/"$APP_PID"/task/*/schedstat | awk '{ s += $1 } END { printf "%d\n", s }'; }
+
+# Starts the program and waits for its window; sets APP_PID.
+launch() {
+    local line
+    line=$("$BENCH_TOOLS/mapwait" -k -- "$WORK/app/pafuro" 2>>"$WORK/app.err") ||
+        fail "the window was not mapped: $(tail -n 5 "$WORK/app.err")"
+    APP_PID=${line#* }
+}
+
+quit() {
+    kill "$APP_PID" 2>/dev/null || true
+    for _ in $(seq 100); do kill -0 "$APP_PID" 2>/dev/null || break; sleep 0.02; done
+    APP_PID=
+}
+
+# Start-up.
+startup=$(bash "$ROOT/bench/startup.sh" "$PROGRAM" "$RUNS" "$BENCH_TOOLS")
+startup_ms=$(sed -n 's/^median \([0-9.]*\) ms.*/\1/p' <<<"$startup")
+
+# Memory after start-up.
+rss=()
+pss=()
+for _ in $(seq "$MEMORY_RUNS"); do
+    launch
+    sleep 2
+    rss+=("$(awk '/^Rss:/ { print $2 }' /proc/"$APP_PID"/smaps_rollup)")
+    pss+=("$(awk '/^Pss:/ { print $2 }' /proc/"$APP_PID"/smaps_rollup)")
+    quit
+done
+rss_kib=$(printf '%s\n' "${rss[@]}" | median)
+pss_kib=$(printf '%s\n' "${pss[@]}" | median)
+
+# Idle with the animation running.
+launch
+sleep 2
+cpu0=$(cpu_ns)
+t0=$(date +%s%N)
+sleep "$IDLE_SECONDS"
+cpu1=$(cpu_ns)
+t1=$(date +%s%N)
+idle_share=$(awk -v c=$((cpu1 - cpu0)) -v t=$((t1 - t0)) 'BEGIN { printf "%.3f", 100 * c / t }')
+
+# Painting: the smallest brush (細い, at 160, 320 in the window) leaves a disc of one pixel
+# under the pointer, so 5-pixel grid points never touch each other.
+eval "$(xdotool getwindowgeometry --shell "$(xdotool search --name '^Pafuro$' | head -n 1)")"
+WIN_X=$X
+WIN_Y=$Y
+xdotool mousemove $((WIN_X + 176)) $((WIN_Y + 340)) click 1
+sleep 0.5
+COLUMNS_=50
+STEP=5
+GRID_X=20 # window coordinates of the first grid point, inside the canvas's client area
+GRID_Y=20
+cpu0=$(cpu_ns)
+t0=$(date +%s%N)
+sent=$("$BENCH_TOOLS/xdrag" $((WIN_X + 12)) $((WIN_Y + 12)) $((WIN_X + GRID_X)) $((WIN_Y + GRID_Y)) \
+    "$COLUMNS_" "$STEP" "$MOVES" "$RATE")
+# Wait until the program has caught up: its CPU time stops growing.
+previous=$(cpu_ns)
+for _ in $(seq 100); do
+    sleep 0.2
+    now=$(cpu_ns)
+    [ $((now - previous)) -lt 2000000 ] && break
+    previous=$now
+done
+cpu1=$(cpu_ns)
+t1=$(date +%s%N)
+per_move_us=$(awk -v c=$((cpu1 - cpu0)) -v n="$MOVES" 'BEGIN { printf "%.1f", c / n / 1000 }')
+# The animation's own share of that time, for reference.
+animation_us=$(awk -v s="$idle_share" -v t=$((t1 - t0)) -v n="$MOVES" \
+    'BEGIN { printf "%.1f", s / 100 * t / n / 1000 }')
+
+screenshot "$WORK/shot.png"
+[ -z "${FOOTPRINT_SHOT:-}" ] || cp "$WORK/shot.png" "$FOOTPRINT_SHOT"
+rows=$(((MOVES + COLUMNS_ - 1) / COLUMNS_))
+stamped=$(convert "$WORK/shot.png" -crop "$((COLUMNS_ * STEP))x$((rows * STEP))+$((WIN_X + GRID_X))+$((WIN_Y + GRID_Y))" \
+    +repage -depth 8 txt:- |
+    awk -F'[,:]' -v step="$STEP" -v columns="$COLUMNS_" -v moves="$MOVES" '
+        /^#/ { next }
+        $1 % step == 0 && $2 % step == 0 && ($2 / step) * columns + $1 / step < moves &&
+            /#000000/ { n++ }
+        END { print n + 0 }')
+rss_after=$(awk '/^Rss:/ { print $2 }' /proc/"$APP_PID"/smaps_rollup)
+quit
+
+echo "$startup"
+echo "memory after start-up, $MEMORY_RUNS runs (KiB): RSS ${rss[*]}; PSS ${pss[*]}"
+echo "motions sent in $sent s; program idle again after $(awk -v t=$((t1 - t0)) 'BEGIN { printf "%.2f", t / 1e9 }') s;" \
+    "the animation's share of the CPU per move: $animation_us µs; RSS after the moves: $((rss_after / 1024)) MiB"
+echo
+printf '| %-58s | %-24s | %-10s |\n' "Figure" "Median" "Aim"
+printf '|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..60})" "$(printf -- '-%.0s' {1..26})" "$(printf -- '-%.0s' {1..12})"
+printf '| %-58s | %-24s | %-10s |\n' \
+    "Start-up, exec to window mapped ($RUNS runs)" "$startup_ms ms" "< 50 ms" \
+    "Resident memory (RSS) after start-up ($MEMORY_RUNS runs)" "$(awk -v k="$rss_kib" 'BEGIN { printf "%.1f MiB", k / 1024 }')" "< 24 MiB" \
+    "Proportional memory (PSS) after start-up ($MEMORY_RUNS runs)" "$(awk -v k="$pss_kib" 'BEGIN { printf "%.1f MiB", k / 1024 }')" "" \
+    "CPU while idle, animation running (${IDLE_SECONDS} s)" "$idle_share % of a core" "< 0.2 %" \
+    "CPU per painting move ($MOVES at $RATE/s)" "$per_move_us µs, $stamped/$MOVES stamped" "< 70 µs"

@@ -20,7 +20,7 @@ ensure_packages() {
 RUN_PACKAGES=(cmake make g++ qt6-base-dev fonts-konatu fonts-motoya-l-maruberi
               fonts-ipafont-mincho)
 # What the tests need besides.
-TEST_PACKAGES=(xvfb xauth xdotool imagemagick x11-utils libx11-dev libbenchmark-dev
+TEST_PACKAGES=(xvfb xauth xdotool imagemagick x11-utils libx11-dev libxtst-dev libbenchmark-dev
                desktop-file-utils appstream
                dbus-daemon dbus-bin at-spi2-core python3-gi gir1.2-atspi-2.0)
 

@@ -195,7 +195,7 @@ QByteArray pngHeaderClaiming(int width, int height)
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     small.save(&buffer, "PNG");
-    // Signature (8), IHDR length (4), "IHDR" (4), width, height, ...; the CRC follows 13 data bytes.
+    // Signature (8), IHDR length (4), "IHDR" (4), width, height, ...; the CRC after 13 bytes.
     qToBigEndian<quint32>(width, bytes.data() + 16);
     qToBigEndian<quint32>(height, bytes.data() + 20);
     qToBigEndian<quint32>(crc32(bytes.mid(12, 17)), bytes.data() + 29);
@@ -212,7 +212,8 @@ QImage decodeBmp24(const QByteArray &b)
     const int stride = (w * 3 + 3) / 4 * 4;
     QImage image(w, h, QImage::Format_RGB32);
     for (int y = 0; y < h; ++y) {
-        const uchar *row = reinterpret_cast<const uchar *>(b.constData()) + offset + (h - 1 - y) * stride;
+        const uchar *row =
+            reinterpret_cast<const uchar *>(b.constData()) + offset + (h - 1 - y) * stride;
         for (int x = 0; x < w; ++x)
             image.setPixel(x, y, qRgb(row[3 * x + 2], row[3 * x + 1], row[3 * x]));
     }
@@ -260,7 +261,8 @@ QByteArray saved(const QImage &image, const char *format, int quality = -1)
 // LZW codes, each pair after a clear code so that the code width never grows:
 // clear 0 1 clear 2 3 clear 3 2 clear 1 0 end, packed from the low bit up.
 const unsigned char tinyGif[] = {
-    'G', 'I', 'F', '8', '9', 'a', 0x04, 0x00, 0x02, 0x00, 0x81, 0x00, 0x00, // screen, 4-colour table
+    'G', 'I', 'F', '8', '9', 'a',                                           // signature
+    0x04, 0x00, 0x02, 0x00, 0x81, 0x00, 0x00,                               // 4 x 2, 4-colour table
     0xff, 0x00, 0x00, 0x00, 0xff, 0x00, 0x00, 0x00, 0xff, 0xff, 0xff, 0xff, // red green blue white
     0x2c, 0x00, 0x00, 0x00, 0x00, 0x04, 0x00, 0x02, 0x00, 0x00,             // image at 0,0, 4 x 2
     0x02, 0x05, 0x44, 0xa8, 0x71, 0x62, 0x50, 0x00,                         // LZW, one 5-byte block
@@ -291,7 +293,9 @@ QString contentsOf(const QString &path)
         return QStringLiteral("link to ") + info.symLinkTarget();
     if (info.isDir())
         return QStringLiteral("directory: ") +
-               QDir(path).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).join(u',');
+               QDir(path)
+                   .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)
+                   .join(u',');
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("nothing");
@@ -411,7 +415,8 @@ private slots:
         const QString wrong = firstDifference(decodeBmp24(t.pictureBytes()), second);
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
         QCOMPARE(t.beeps, 3);
-        QCOMPARE(QDir(t.dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("Image.bmp")});
+        QCOMPARE(QDir(t.dir.path()).entryList(QDir::Files),
+                 QStringList{QStringLiteral("Image.bmp")});
     }
 
     // Reopen, paint on, keep: the next reopen shows both.
@@ -454,8 +459,10 @@ private slots:
         QTest::newRow("bmp 16 bit") << encodeBmp(many, {}, 16) << many << 8 << 0;
         QTest::newRow("bmp 24 bit") << encodeBmp(many, {}, 24) << many << 0 << 0;
         QTest::newRow("bmp 32 bit") << encodeBmp(many, {}, 32) << many << 0 << 0;
-        QTest::newRow("bmp 4 bit RLE") << encodeBmp(many, sixteen, 4, Compression::Rle4) << many << 0 << 0;
-        QTest::newRow("bmp 8 bit RLE") << encodeBmp(many, sixteen, 8, Compression::Rle8) << many << 0 << 0;
+        QTest::newRow("bmp 4 bit RLE")
+            << encodeBmp(many, sixteen, 4, Compression::Rle4) << many << 0 << 0;
+        QTest::newRow("bmp 8 bit RLE")
+            << encodeBmp(many, sixteen, 8, Compression::Rle8) << many << 0 << 0;
         QTest::newRow("bmp 24 bit top-down")
             << encodeBmp(many, {}, 24, Compression::None, true) << many << 0 << 0;
         const QImage large = pattern(300, 290, 16);
@@ -550,14 +557,16 @@ private slots:
     {
         QTest::addColumn<Failure>("failure");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("reopen: missing file") << Failure::Missing << QString::fromLocal8Bit(strerror(ENOENT));
+        QTest::newRow("reopen: missing file")
+            << Failure::Missing << QString::fromLocal8Bit(strerror(ENOENT));
         QTest::newRow("reopen: empty file") << Failure::Empty << QString();
         QTest::newRow("reopen: truncated header") << Failure::Truncated << QString();
         QTest::newRow("reopen: not a picture") << Failure::NotAPicture << QString();
         QTest::newRow("reopen: corrupt header") << Failure::CorruptHeader << QString();
         QTest::newRow("reopen: bmp claiming 60000 x 60000") << Failure::HugeBmp << QString();
         QTest::newRow("reopen: png claiming 60000 x 60000") << Failure::HugePng << QString();
-        QTest::newRow("reopen: a directory") << Failure::Directory << QString::fromLocal8Bit(strerror(EISDIR));
+        QTest::newRow("reopen: a directory")
+            << Failure::Directory << QString::fromLocal8Bit(strerror(EISDIR));
         QTest::newRow("reopen: a device without end")
             << Failure::EndlessDevice << QString::fromLocal8Bit(strerror(EFBIG));
         QTest::newRow("keep: onto a directory")
@@ -606,13 +615,15 @@ private slots:
         t.stamp(100, 100);
         const QImage canvas = t.canvas();
         const QString before = contentsOf(t.w.picturePath);
-        const QStringList entries = QDir(t.dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        const QStringList entries =
+            QDir(t.dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
         const long memoryBefore = peakMemoryKiB();
 
         SheetWindow::click(keep ? t.w.btnSave : t.w.btnOpen);
 
         QVERIFY2(peakMemoryKiB() - memoryBefore < 100 * 1024,
-                 qPrintable(QStringLiteral("peak address space grew by %1 KiB").arg(peakMemoryKiB() - memoryBefore)));
+                 qPrintable(QStringLiteral("peak address space grew by %1 KiB")
+                                .arg(peakMemoryKiB() - memoryBefore)));
         QCOMPARE(t.reports.size(), 1);
         QCOMPARE(t.reports[0].path, t.w.picturePath);
         QVERIFY(!t.reports[0].reason.isEmpty());
@@ -647,10 +658,11 @@ private slots:
         QVERIFY(QDir().mkpath(disk));
         const QByteArray diskPath = QFile::encodeName(disk);
         if (::mount("tmpfs", diskPath.constData(), "tmpfs", 0, "size=64k") != 0)
-            QSKIP(qPrintable(QStringLiteral("cannot mount a 64 KiB tmpfs here (%1); run the tests as "
-                                            "root with mounting permitted to check a keep onto a "
-                                            "full or read-only disk")
-                                 .arg(QString::fromLocal8Bit(strerror(errno)))));
+            QSKIP(
+                qPrintable(QStringLiteral("cannot mount a 64 KiB tmpfs here (%1); run the tests as "
+                                          "root with mounting permitted to check a keep onto a "
+                                          "full or read-only disk")
+                               .arg(QString::fromLocal8Bit(strerror(errno)))));
         struct Unmount {
             QByteArray path;
             ~Unmount() { ::umount2(path.constData(), MNT_DETACH); }
@@ -661,7 +673,8 @@ private slots:
         QVERIFY(writeFile(t.w.picturePath, old));
         const QString filler = disk + "/filler";
         if (readOnly) {
-            QVERIFY(::mount("tmpfs", diskPath.constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=64k") == 0);
+            QVERIFY(::mount("tmpfs", diskPath.constData(), "tmpfs", MS_REMOUNT | MS_RDONLY,
+                            "size=64k") == 0);
         } else {
             // Full but for a little room, so that the keep fails part-way through its write.
             const int fd = ::open(QFile::encodeName(filler).constData(), O_WRONLY | O_CREAT, 0644);

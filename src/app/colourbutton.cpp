@@ -32,18 +32,19 @@ void ColourButton::paintEvent(QPaintEvent *)
     const QColor innerLight = down ? QColor(128, 128, 128) : QColor(227, 227, 227);
     const QColor innerDark = down ? QColor(227, 227, 227) : QColor(128, 128, 128);
     const QColor outerDark = down ? Qt::white : Qt::black;
-    painter.setPen(outerLight);
-    painter.drawLine(0, 0, r - 1, 0);
-    painter.drawLine(0, 0, 0, b - 1);
-    painter.setPen(innerLight);
-    painter.drawLine(1, 1, r - 2, 1);
-    painter.drawLine(1, 1, 1, b - 2);
-    painter.setPen(outerDark);
-    painter.drawLine(0, b, r, b);
-    painter.drawLine(r, 0, r, b);
-    painter.setPen(innerDark);
-    painter.drawLine(1, b - 1, r - 1, b - 1);
-    painter.drawLine(r - 1, 1, r - 1, b - 1);
+    // Each edge is filled as a row or column of whole pixels rather than stroked: a stroke is
+    // centred on the pixel's corner and lands half a pixel off on a screen scaled up.
+    auto edge = [&painter](int x1, int y1, int x2, int y2, const QColor &colour) {
+        painter.fillRect(QRect(QPoint(x1, y1), QPoint(x2, y2)), colour);
+    };
+    edge(0, 0, r - 1, 0, outerLight);
+    edge(0, 0, 0, b - 1, outerLight);
+    edge(1, 1, r - 2, 1, innerLight);
+    edge(1, 1, 1, b - 2, innerLight);
+    edge(0, b, r, b, outerDark);
+    edge(r, 0, r, b, outerDark);
+    edge(1, b - 1, r - 1, b - 1, innerDark);
+    edge(r - 1, 1, r - 1, b - 1, innerDark);
 
     const QRect inner = all.adjusted(3, 3, -3, -3).translated(down ? 1 : 0, down ? 1 : 0);
     if (!text().isEmpty()) {

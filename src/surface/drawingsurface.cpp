@@ -148,20 +148,20 @@ void DrawingSurface::paintEvent(QPaintEvent *event)
         return;
     // A sunken two-pixel border: dark grey and black above and left, white and light grey
     // below and right.
+    // Filled, not stroked, so that each edge covers whole pixels also on a scaled screen.
     const int r = width() - 1;
     const int b = height() - 1;
-    painter.setPen(QColor(128, 128, 128));
-    painter.drawLine(0, 0, r - 1, 0);
-    painter.drawLine(0, 0, 0, b - 1);
-    painter.setPen(Qt::black);
-    painter.drawLine(1, 1, r - 2, 1);
-    painter.drawLine(1, 1, 1, b - 2);
-    painter.setPen(Qt::white);
-    painter.drawLine(0, b, r, b);
-    painter.drawLine(r, 0, r, b);
-    painter.setPen(QColor(192, 192, 192));
-    painter.drawLine(1, b - 1, r - 1, b - 1);
-    painter.drawLine(r - 1, 1, r - 1, b - 1);
+    auto edge = [&painter](int x1, int y1, int x2, int y2, const QColor &colour) {
+        painter.fillRect(QRect(QPoint(x1, y1), QPoint(x2, y2)), colour);
+    };
+    edge(0, 0, r - 1, 0, QColor(128, 128, 128));
+    edge(0, 0, 0, b - 1, QColor(128, 128, 128));
+    edge(1, 1, r - 2, 1, Qt::black);
+    edge(1, 1, 1, b - 2, Qt::black);
+    edge(0, b, r, b, Qt::white);
+    edge(r, 0, r, b, Qt::white);
+    edge(1, b - 1, r - 1, b - 1, QColor(192, 192, 192));
+    edge(r - 1, 1, r - 1, b - 1, QColor(192, 192, 192));
 }
 
 // A press is taken here, so that the drag that follows stays with this surface.

@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# At twice the scale (QT_SCALE_FACTOR=2) the window is twice as large and every control, edge
+# and colour lies at twice its place, each pixel of the layout covering two by two pixels of
+# the screen; captions are drawn at the screen's resolution, not enlarged; a drag paints under
+# the pointer at the brush's doubled size; and the kept picture is still 269 x 277.
+source "$(dirname "$0")/lib.sh" "$@"
+start_x 1600x1200x24
+export QT_SCALE_FACTOR=2
+start_app
+SHOT=$WORK/window.png
+
+eval "$(xdotool getwindowgeometry --shell "$WID")"
+[ "${WIDTH}x${HEIGHT}" = 992x866 ] || fail "the window is ${WIDTH}x${HEIGHT}, expected 992x866"
+
+# The client area as on the screen, and "r g b" of its pixel at x, y (screen pixels).
+grab() { import -silent -window root -crop "992x866+$WIN_X+$WIN_Y" +repage "$SHOT"; }
+rgb() {
+    convert "$SHOT" -format \
+        "%[fx:int(255*p{$1,$2}.r+.5)] %[fx:int(255*p{$1,$2}.g+.5)] %[fx:int(255*p{$1,$2}.b+.5)]" info:
+}
+click() { xdotool mousemove $((WIN_X + $1)) $((WIN_Y + $2)) click 1; }
+
+# Pixels of the layout (x, y in the window's own pixels) and their colours: the window, the
+# canvas's sunken border and its white inside, the bevels and faces of buttons, swatches and
+# size buttons, and the message line. Both screen pixels on the diagonal of each must match.
+grab
+while read -r x y r g b what; do
+    for d in 0 1; do
+        got=$(rgb $((2 * x + d)) $((2 * y + d)))
+        [ "$got" = "$r $g $b" ] ||
+            fail "$what: screen pixel ($((2 * x + d)), $((2 * y + d))) is $got, expected $r $g $b"
+    done
+done <<'TABLE'
+4 4 255 192 192 window
+7 100 255 192 192 left of the canvas
+8 100 128 128 128 canvas border, outer left
+9 100 0 0 0 canvas border, inner left
+10 100 255 255 255 canvas inside
+279 200 192 192 192 canvas border, inner right
+280 200 255 255 255 canvas border, outer right
+281 200 255 192 192 right of the canvas
+100 288 255 255 255 canvas border, outer bottom
+288 36 255 255 255 btnSave bevel, outer left
+289 36 227 227 227 btnSave bevel, inner left
+290 36 192 255 192 btnSave face
+487 36 128 128 128 btnSave bevel, inner right
+488 36 0 0 0 btnSave bevel, outer right
+489 36 255 192 192 right of btnSave
+388 56 0 0 0 btnSave bevel, bottom
+292 150 255 192 255 btnNew face
+292 206 255 255 192 btnEnd face
+24 336 0 0 0 selected black swatch, sunken outer left
+104 336 255 0 0 red swatch
+104 368 255 128 0 orange swatch
+163 357 192 255 255 size button face
+416 368 0 255 0 green paper button
+480 420 192 192 255 message line
+TABLE
+
+# A caption drawn at the screen's resolution has edges that fall inside the two by two blocks
+# of screen pixels; one drawn at the window's resolution and enlarged has none.
+convert "$SHOT" -crop 360x60+610+42 +repage "$WORK/caption.png"
+convert "$WORK/caption.png" -sample 50% -sample 200% "$WORK/blocky.png"
+ink=$(convert "$WORK/caption.png" -threshold 50% -negate -format '%[fx:int(mean*w*h+.5)]' info:)
+[ "$ink" -gt 500 ] || fail "the caption of btnSave has only $ink dark pixels"
+finer=$(compare -metric AE "$WORK/caption.png" "$WORK/blocky.png" null: 2>&1 || true)
+[ "$finer" -gt 200 ] || fail "the caption of btnSave looks enlarged: only $finer pixels finer than 2x2"
+
+# A drag with the red brush: a disc under each position the pointer moves to, with the radius
+# of 50 twips, 3.3 pixels of the window, 6.7 of the screen. The second position is on an odd
+# screen pixel, half a pixel of the window.
+click 208 672
+xdotool mousemove $((WIN_X + 100)) $((WIN_Y + 100)) mousedown 1 \
+    mousemove $((WIN_X + 200)) $((WIN_Y + 150)) mousemove $((WIN_X + 301)) $((WIN_Y + 401)) mouseup 1
+sleep 0.3
+grab
+for spot in "200 150" "301 401"; do
+    read -r x y <<<"$spot"
+    for dx in -5 0 5; do
+        [ "$(rgb $((x + dx)) "$y")" = "255 0 0" ] || fail "no red under the pointer at ($((x + dx)), $y)"
+        [ "$(rgb "$x" $((y + dx)))" = "255 0 0" ] || fail "no red under the pointer at ($x, $((y + dx)))"
+    done
+    for d in -9 9; do
+        [ "$(rgb $((x + d)) "$y")" = "255 255 255" ] || fail "the disc at ($x, $y) reaches $d pixels out"
+        [ "$(rgb "$x" $((y + d)))" = "255 255 255" ] || fail "the disc at ($x, $y) reaches $d pixels out"
+    done
+done
+[ "$(rgb 100 100)" = "255 255 255" ] || fail "the press alone painted"
+
+# Keep: the picture file has the canvas's size in the window's pixels, with the discs at the
+# pointer's places: screen (200, 150) is (100, 75) in the window, (90, 65) on the canvas.
+click 776 72
+for _ in $(seq 50); do
+    [ -s "$WORK/app/Image.bmp" ] && break
+    sleep 0.05
+done
+sleep 0.2
+PICTURE=$WORK/app/Image.bmp
+[ -s "$PICTURE" ] || fail "keep wrote no picture"
+[ "$(head -c 2 "$PICTURE")" = BM ] || fail "the picture is not a bitmap"
+[ "$(identify -format '%wx%h' "$PICTURE")" = 269x277 ] ||
+    fail "the picture is $(identify -format '%wx%h' "$PICTURE"), expected 269x277"
+SHOT=$PICTURE
+[ "$(rgb 90 65)" = "255 0 0" ] || fail "the picture has $(rgb 90 65) at (90, 65), expected red"
+[ "$(rgb 140 190)" = "255 0 0" ] || fail "the picture has $(rgb 140 190) at (140, 190), expected red"
+[ "$(rgb 95 65)" = "255 255 255" ] || fail "the picture's disc at (90, 65) is too wide"
+echo "PASS: the window, its pixels, a caption, painting and the picture at twice the scale"

@@ -18,15 +18,26 @@ trap cleanup EXIT
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-# Starts Xvfb on a free display chosen by the server itself; sets DISPLAY.
+# Starts Xvfb on a free display; sets DISPLAY. The number is drawn at random from a wide range:
+# a server left to choose takes the lowest free number, which another test's server may have
+# just given up while still answering on it, so that the program meets that one instead.
 start_x() {
     local geometry=${1:-800x600x24}
-    exec 9<> <(:)
-    Xvfb -displayfd 9 -screen 0 "$geometry" -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
-    XVFB_PID=$!
-    local display=
-    # A loaded machine may take a while; wait up to 30 s.
-    read -r -t 30 display <&9 || true
+    local display= attempt
+    for attempt in 1 2 3 4 5; do
+        exec 9<> <(:)
+        Xvfb ":$((1000 + RANDOM % 9000))" -displayfd 9 -screen 0 "$geometry" -nolisten tcp \
+            >"$WORK/xvfb.log" 2>&1 &
+        XVFB_PID=$!
+        # A loaded machine may take a while; wait up to 30 s, or until the number proves taken.
+        for _ in $(seq 300); do
+            read -r -t 0.1 display <&9 && break
+            kill -0 "$XVFB_PID" 2>/dev/null || break
+        done
+        [ -n "$display" ] && break
+        kill "$XVFB_PID" 2>/dev/null || true
+        wait "$XVFB_PID" 2>/dev/null || true
+    done
     [ -n "$display" ] || { cat "$WORK/xvfb.log" >&2; fail "Xvfb did not start"; }
     export DISPLAY=":$display"
 }

@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Under a Wayland compositor (weston, headless) with Qt's Wayland platform, the window comes up
+# titled "Pafuro" under the application id that names its desktop entry, draws itself at its
+# full size, and the program keeps running until asked to end. Skipped where weston or Qt's
+# Wayland platform cannot start.
+source "$(dirname "$0")/lib.sh" "$@"
+DESKTOP_DIR=$(cd "$(dirname "$0")/../../desktop" && pwd)
+skip() { echo "SKIP: $*"; exit 77; }
+
+command -v weston >/dev/null || skip "weston is not installed"
+command -v weston-screenshooter >/dev/null || skip "weston-screenshooter is not installed"
+export XDG_RUNTIME_DIR=$WORK/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+export WAYLAND_DISPLAY=pafuro-wayland
+# No animations, so that a screenshot shows the window as drawn; --debug offers the screenshot
+# protocol.
+printf '[shell]\nanimation=none\nclose-animation=none\nstartup-animation=none\nfocus-animation=none\n' \
+    >"$WORK/weston.ini"
+weston --config="$WORK/weston.ini" --backend=headless-backend.so --use-pixman --width=1280 \
+    --height=1024 --idle-time=0 --socket="$WAYLAND_DISPLAY" --debug >"$WORK/weston.log" 2>&1 &
+WESTON_PID=$!
+trap 'kill "$WESTON_PID" 2>/dev/null || true; cleanup' EXIT
+for _ in $(seq 200); do
+    [ -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ] && break
+    kill -0 "$WESTON_PID" 2>/dev/null || break
+    sleep 0.05
+done
+[ -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ] && kill -0 "$WESTON_PID" 2>/dev/null ||
+    skip "weston could not start headless: $(tail -n 3 "$WORK/weston.log")"
+
+mkdir -p "$WORK/app"
+cp "$PROGRAM_BUILT" "$WORK/app/pafuro"
+unset DISPLAY
+QT_QPA_PLATFORM=wayland WAYLAND_DEBUG=1 "$WORK/app/pafuro" >"$WORK/app.out" 2>"$WORK/app.err" &
+APP_PID=$!
+toplevel=
+for _ in $(seq 200); do
+    toplevel=$(sed -n 's/.*xdg_toplevel@\([0-9]*\)\.configure(.*/\1/p' "$WORK/app.err" | head -n 1)
+    [ -n "$toplevel" ] && break
+    kill -0 "$APP_PID" 2>/dev/null || break
+    sleep 0.05
+done
+if [ -z "$toplevel" ]; then
+    grep -q 'Could not find the Qt platform plugin "wayland"' "$WORK/app.err" &&
+        skip "Qt's Wayland platform is not installed (Debian package qt6-wayland)"
+    fail "no window came up: $(grep -v '^\[' "$WORK/app.err" | tail -n 5)"
+fi
+grep -q "xdg_toplevel@$toplevel\.set_title(\"Pafuro\")" "$WORK/app.err" ||
+    fail "the window is not titled Pafuro"
+app_id=$(sed -n "s/.*xdg_toplevel@$toplevel\.set_app_id(\"\(.*\)\")/\1/p" "$WORK/app.err" | head -n 1)
+[ -f "$DESKTOP_DIR/$app_id.desktop" ] ||
+    fail "the application id '$app_id' names no desktop entry in $DESKTOP_DIR"
+
+# What the compositor shows: the window's pink and, along its bottom, the message line, both
+# the window's full width.
+sleep 0.5
+(cd "$WORK" && weston-screenshooter) >/dev/null 2>&1 || fail "weston took no screenshot"
+shot=$(ls "$WORK"/wayland-screenshot-*.png | head -n 1)
+box() { convert "$shot" -fill black +opaque "rgb($1)" -trim -format '%w %h' info:; }
+[ "$(box 255,192,192 | cut -d' ' -f1)" = 496 ] ||
+    fail "the window's pink spans $(box 255,192,192), expected 496 wide"
+[ "$(box 192,192,255)" = "496 33" ] || fail "the message line spans $(box 192,192,255), expected 496 33"
+
+sleep 1
+kill -0 "$APP_PID" 2>/dev/null || fail "the program ended by itself: $(grep -v '^\[' "$WORK/app.err" | tail -n 5)"
+kill "$APP_PID"
+wait "$APP_PID" 2>/dev/null || true
+APP_PID=
+echo "PASS: the window came up under Wayland as $app_id"

@@ -11,6 +11,7 @@
 #include <QSaveFile>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,6 +32,28 @@ QString writeRefusal(const QString &path, const QFileDevice &file)
     return file.errorString();
 }
 
+// Qt's GIF reader leaves the parts of the picture that its first frame does not cover as the
+// memory held them, so only a first frame that fills the whole picture is taken.
+bool gifFrameFillsPicture(const QByteArray &bytes)
+{
+    const auto at = [&](qsizetype i) { return i < bytes.size() ? uchar(bytes[i]) : 0; };
+    const auto word = [&](qsizetype i) { return at(i) | at(i + 1) << 8; };
+    const int width = word(6), height = word(8);
+    qsizetype i = 13;
+    if (at(10) & 0x80) // the global colour table
+        i += 3 * (2 << (at(10) & 7));
+    // Extensions come before the first frame, each a label and blocks up to an empty one.
+    while (i < bytes.size() && at(i) == '!') {
+        i += 2;
+        while (i < bytes.size() && at(i) != 0)
+            i += at(i) + 1;
+        ++i;
+    }
+    if (at(i) != ',')
+        return true; // no frame: Qt refuses it itself
+    return word(i + 1) == 0 && word(i + 3) == 0 && word(i + 5) == width && word(i + 7) == height;
+}
+
 } // namespace
 
 namespace picturefile {
@@ -43,10 +66,16 @@ QImage decode(const QByteArray &bytes, QString *reason)
     // The format is told by the content, so a PNG saved under the bitmap's name opens too.
     QImageReader reader(&buffer);
     reader.setAllocationLimit(AllocationLimitMiB);
+    if (reader.format() == "gif" && !gifFrameFillsPicture(bytes)) {
+        if (reason)
+            *reason = QStringLiteral("The first frame of the GIF picture does not fill it");
+        return QImage();
+    }
     // Rows that a cut-short file never delivers stay as the reader found them, so it is given a
     // cleared picture to read into rather than fresh memory.
     QImage image;
-    const QSize size = reader.size();
+    // A bitmap stored top row first tells its height as a negative number.
+    const QSize size(reader.size().width(), std::abs(reader.size().height()));
     const QImage::Format format = reader.imageFormat();
     if (size.isValid() && format != QImage::Format_Invalid &&
         qint64(size.width()) * size.height() * QImage::toPixelFormat(format).bitsPerPixel() / 8 <=

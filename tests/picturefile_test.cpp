@@ -9,6 +9,8 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -296,6 +298,8 @@ QString contentsOf(const QString &path)
                QDir(path)
                    .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)
                    .join(u',');
+    if (info.exists() && !info.isFile())
+        return QStringLiteral("special file");
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("nothing");
@@ -325,6 +329,7 @@ enum class Failure {
     HugePng,
     Directory,
     EndlessDevice,
+    Pipe,
     KeepOntoDirectory,
     KeepIntoMissingDirectory,
 };
@@ -569,6 +574,7 @@ private slots:
             << Failure::Directory << QString::fromLocal8Bit(strerror(EISDIR));
         QTest::newRow("reopen: a device without end")
             << Failure::EndlessDevice << QString::fromLocal8Bit(strerror(EFBIG));
+        QTest::newRow("reopen: a pipe that nobody writes") << Failure::Pipe << QString();
         QTest::newRow("keep: onto a directory")
             << Failure::KeepOntoDirectory << QString::fromLocal8Bit(strerror(EISDIR));
         QTest::newRow("keep: into a missing directory")
@@ -601,6 +607,7 @@ private slots:
         case Failure::HugePng: QVERIFY(writeFile(path, pngHeaderClaiming(60000, 60000))); break;
         case Failure::Directory: QVERIFY(QDir(t.dir.path()).mkdir("Image.bmp")); break;
         case Failure::EndlessDevice: QVERIFY(QFile::link("/dev/zero", path)); break;
+        case Failure::Pipe: QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0); break;
         case Failure::KeepOntoDirectory:
             QVERIFY(QDir(t.dir.path()).mkdir("Image.bmp"));
             keep = true;

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -93,13 +94,17 @@ QImage decode(const QByteArray &bytes, QString *reason)
 
 QImage read(const QString &path, QString *reason)
 {
-    QFile file(path);
-    if (QFileInfo(path).isDir()) {
-        *reason = QString::fromLocal8Bit(strerror(EISDIR));
+    // Opened without waiting, so that a pipe under the picture's name cannot hold the window.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        *reason = QString::fromLocal8Bit(strerror(errno));
         return QImage();
     }
-    if (!file.open(QIODevice::ReadOnly)) {
-        *reason = file.errorString();
+    QFile file;
+    file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+    struct stat status {};
+    if (::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
+        *reason = QString::fromLocal8Bit(strerror(EISDIR));
         return QImage();
     }
     if (file.size() > MaxFileBytes) {

@@ -23,7 +23,8 @@ RUN_PACKAGES=(cmake make g++ qt6-base-dev fonts-konatu fonts-motoya-l-maruberi
 TEST_PACKAGES=(xvfb xauth xdotool imagemagick x11-utils libx11-dev libxtst-dev libbenchmark-dev
                desktop-file-utils appstream
                dbus-daemon dbus-bin at-spi2-core python3-gi gir1.2-atspi-2.0
-               weston qt6-wayland)
+               weston qt6-wayland
+               clang libclang-rt-14-dev)
 
 build_release() {
     cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null

@@ -22,7 +22,7 @@ RUN_PACKAGES=(cmake make g++ qt6-base-dev fonts-konatu fonts-motoya-l-maruberi
 # What the tests need besides.
 TEST_PACKAGES=(xvfb xauth xdotool imagemagick x11-utils libx11-dev libxtst-dev libbenchmark-dev
                desktop-file-utils appstream
-               dbus-daemon dbus-bin at-spi2-core python3-gi gir1.2-atspi-2.0
+               dbus-daemon dbus-bin at-spi2-core python3-gi gir1.2-atspi-2.0 strace
                weston qt6-wayland
                clang libclang-rt-14-dev)
 

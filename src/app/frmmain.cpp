@@ -6,6 +6,7 @@
 #include <QButtonGroup>
 #include <QCoreApplication>
 #include <QIcon>
+#include <QImageReader>
 #include <QMessageBox>
 #include <QMouseEvent>
 
@@ -29,6 +30,15 @@ QFont layoutFont(const QString &family, qreal points, int weight)
     font.setPixelSize(qRound(points * 96.0 / 72.0));
     font.setWeight(QFont::Weight(weight));
     return font;
+}
+
+// One size of the window's icon, read as XPM outright: left to find the format itself, Qt
+// loads every image-format plugin at start to ask which of them reads the file.
+QPixmap iconPixmap(const QString &path)
+{
+    QImageReader reader(path, "XPM");
+    reader.setAutoDetectImageFormat(false);
+    return QPixmap::fromImage(reader.read());
 }
 
 struct ButtonSpec {
@@ -72,8 +82,8 @@ frmMain::frmMain(QWidget *parent)
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Pafuro"));
     QIcon icon;
-    icon.addFile(QStringLiteral(":/icons/pafuro-16.xpm"), QSize(16, 16));
-    icon.addFile(QStringLiteral(":/icons/pafuro-32.xpm"), QSize(32, 32));
+    icon.addPixmap(iconPixmap(QStringLiteral(":/icons/pafuro-16.xpm")));
+    icon.addPixmap(iconPixmap(QStringLiteral(":/icons/pafuro-32.xpm")));
     setWindowIcon(icon);
     setFixedSize(496, 433);
 

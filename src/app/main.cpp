@@ -5,8 +5,10 @@
 
 int main(int argc, char *argv[])
 {
+    setStartupDefaults();
     QApplication app(argc, argv);
     prepareApplication();
+    skipSessionBusLaunch();
     frmMain window;
     window.show();
     return app.exec();

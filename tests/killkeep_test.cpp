@@ -1,0 +1,173 @@
+// A keep killed at any moment leaves the picture file whole: the old picture or the new one,
+// never a mix, a stub or nothing. A child process keeps two large pictures in turn through the
+// real click handler and is sent SIGKILL at random moments, hundreds of times.
+#include "app/application.h"
+#include "app/frmmain.h"
+#include "sheet/picturefile.h"
+
+#include <QtTest>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <random>
+#include <sys/mman.h>
+#include <unistd.h>
+
+namespace {
+
+// What the child tells the parent through a shared page, which outlives a kill.
+struct Progress {
+    std::atomic<std::uint32_t> keeps;  // keeps completed
+    std::atomic<std::uint32_t> inKeep; // 1 while the click handler runs
+};
+
+// Two pictures much larger than the canvas; each keep writes the canvas's composite of one.
+QImage bigPicture(int which)
+{
+    QImage image(1600, 1200, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        QRgb *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            line[x] = which == 0 ? qRgb(x & 255, y & 255, (x + y) & 255)
+                                 : qRgb(255 - (y & 255), (x * 3) & 255, ((x ^ y) * 7) & 255);
+    }
+    return image;
+}
+
+Progress *mapProgress(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT, 0600);
+    if (fd < 0 || ::ftruncate(fd, sizeof(Progress)) != 0)
+        return nullptr;
+    void *page = ::mmap(nullptr, sizeof(Progress), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    ::close(fd);
+    return page == MAP_FAILED ? nullptr : static_cast<Progress *>(page);
+}
+
+// The child: keeps picture 0, says so, then keeps 1, 0, 1 ... until it is killed.
+int keepForEver(const QString &directory)
+{
+    Progress *progress = mapProgress(directory + QStringLiteral("/progress"));
+    if (!progress)
+        return 2;
+    frmMain w;
+    w.beep = [] {};
+    w.picturePath = directory + QStringLiteral("/Image.bmp");
+    w.reportError = [](const QString &path, const QString &reason) {
+        std::fprintf(stderr, "keep failed: %s: %s\n", qPrintable(path), qPrintable(reason));
+        std::_Exit(3);
+    };
+    const QImage pictures[2] = {bigPicture(0), bigPicture(1)};
+    for (std::uint32_t n = 0;; ++n) {
+        w.画板->setPicture(pictures[n % 2]);
+        progress->inKeep = 1;
+        w.btnSave_Click();
+        progress->inKeep = 0;
+        progress->keeps = n + 1;
+        if (n == 0) {
+            std::printf("ready\n");
+            std::fflush(stdout);
+        }
+    }
+}
+
+} // namespace
+
+class KillKeepTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { prepareApplication(); }
+
+    void killedKeepsLeaveAWholePicture()
+    {
+        // The composites as the canvas shows them, which a keep writes.
+        frmMain w;
+        QImage expected[2];
+        for (int i = 0; i < 2; ++i) {
+            w.画板->setPicture(bigPicture(i));
+            expected[i] = w.画板->image().convertToFormat(QImage::Format_RGB32);
+        }
+
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString picture = dir.filePath(QStringLiteral("Image.bmp"));
+        Progress *progress = mapProgress(dir.filePath(QStringLiteral("progress")));
+        QVERIFY(progress);
+
+        std::mt19937 random(20240601);
+        QElapsedTimer clock;
+        clock.start();
+        int kills = 0, midKeep = 0, found[2] = {0, 0};
+        std::uint32_t keeps = 0;
+        // Hundreds of kills, within about half a minute however slow the machine.
+        while (kills < 400 && (kills < 40 || clock.elapsed() < 25000)) {
+            progress->inKeep = 0;
+            QProcess child;
+            child.setProgram(QCoreApplication::applicationFilePath());
+            child.setArguments({QStringLiteral("--keep-for-ever"), dir.path()});
+            child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            child.start();
+            QVERIFY(child.waitForStarted());
+            QVERIFY2(child.waitForReadyRead(20000) && child.readLine() == "ready\n",
+                     "the keeping child did not start keeping");
+            // Between no time and a few keeps' worth.
+            QThread::usleep(std::uniform_int_distribution<unsigned>(0, 30000)(random));
+            QCOMPARE(child.state(), QProcess::Running);
+            ::kill(pid_t(child.processId()), SIGKILL);
+            QVERIFY(child.waitForFinished(10000));
+            QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+            ++kills;
+            midKeep += progress->inKeep ? 1 : 0;
+            keeps += progress->keeps;
+
+            QString reason;
+            const QImage kept = picturefile::read(picture, &reason);
+            QVERIFY2(!kept.isNull(), qPrintable(QStringLiteral("after kill %1: %2").arg(kills).arg(reason)));
+            const QImage pixels = kept.convertToFormat(QImage::Format_RGB32);
+            const int which = pixels == expected[0] ? 0 : pixels == expected[1] ? 1 : -1;
+            QVERIFY2(which >= 0, qPrintable(QStringLiteral("after kill %1 the file is neither "
+                                                           "picture").arg(kills)));
+            ++found[which];
+        }
+
+        // Whatever a keep leaves behind when it is killed. Qt writes into an unnamed file and
+        // gives it a name of its own just before it replaces the picture with it, so a kill in
+        // that instant leaves the finished new picture under that name.
+        QStringList strays = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
+        strays.removeAll(QStringLiteral("Image.bmp"));
+        strays.removeAll(QStringLiteral("progress"));
+        std::printf("%d kills in %.1f s, %d inside a keep, %u keeps completed in all; the file held "
+                    "the first picture %d times, the second %d times; %lld files left beside it\n",
+                    kills, clock.elapsed() / 1000.0, midKeep, keeps, found[0], found[1],
+                    qlonglong(strays.size()));
+        QVERIFY2(midKeep > 0, "no kill landed inside a keep");
+        static const QRegularExpression saveFileName(QStringLiteral("^Image\\.bmp\\.[A-Za-z0-9]{6}$"));
+        for (const QString &name : strays) {
+            QVERIFY2(saveFileName.match(name).hasMatch(), qPrintable(name));
+            QString reason;
+            const QImage left = picturefile::read(dir.filePath(name), &reason);
+            QVERIFY2(!left.isNull(), qPrintable(name + QStringLiteral(": ") + reason));
+            const QImage pixels = left.convertToFormat(QImage::Format_RGB32);
+            QVERIFY2(pixels == expected[0] || pixels == expected[1], qPrintable(name));
+        }
+        // Far fewer than the kills that landed inside a keep.
+        QVERIFY2(strays.size() <= midKeep / 10, qPrintable(strays.join(QLatin1Char(' '))));
+        ::munmap(progress, sizeof(Progress));
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], "--keep-for-ever") == 0) {
+        prepareApplication();
+        return keepForEver(QString::fromLocal8Bit(argv[2]));
+    }
+    KillKeepTest test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "killkeep_test.moc"

@@ -1,0 +1,147 @@
+// A million ticks of the side panel's animation and a million brush stamps, each through the
+// real handlers and the repaint it asks for, on the shown window (offscreen unless
+// QT_QPA_PLATFORM says otherwise). Prints, per 100,000, the time per tick or stamp and the
+// resident memory, and whether memory stayed flat and the last 100,000 were as fast as the first.
+//   build/bench/longrun_bench [COUNT, default 1000000]
+#include "app/application.h"
+#include "app/frmmain.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMouseEvent>
+#include <QWindow>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// Counts paint events, to show that every tick and stamp was repainted.
+class PaintCounter final : public QObject {
+public:
+    long paints = 0;
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+long residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    }
+    return -1;
+}
+
+struct Block {
+    double nsPerOp;
+    long residentKiB;
+};
+
+// Runs `count` operations in blocks of `block`, timing each block and noting memory after it.
+std::vector<Block> run(const char *what, long count, long block, const std::function<void(long)> &op)
+{
+    std::printf("%s\n%12s %14s %14s\n", what, "done", "ns each", "resident KiB");
+    std::vector<Block> blocks;
+    for (long done = 0; done < count; done += block) {
+        QElapsedTimer timer;
+        timer.start();
+        for (long i = done; i < done + block; ++i)
+            op(i);
+        const double ns = double(timer.nsecsElapsed()) / double(block);
+        blocks.push_back({ns, residentKiB()});
+        std::printf("%12ld %14.0f %14ld\n", done + block, ns, blocks.back().residentKiB);
+        std::fflush(stdout);
+    }
+    return blocks;
+}
+
+bool verdict(const char *what, const std::vector<Block> &blocks)
+{
+    // The first block warms the caches up; memory is measured from its end.
+    const long growth = blocks.back().residentKiB - blocks.front().residentKiB;
+    const double pace = blocks.back().nsPerOp / blocks.front().nsPerOp;
+    const bool flat = growth < 1024;
+    const bool steady = pace < 1.2;
+    std::printf("%s: resident memory grew by %ld KiB after the first block (%s); the last block "
+                "took %.2f times as long as the first (%s)\n\n",
+                what, growth, flat ? "flat" : "GROWING", pace, steady ? "no slow-down" : "SLOWER");
+    return flat && steady;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    prepareApplication();
+    const long count = argc > 1 ? std::atol(argv[1]) : 1000000;
+    const long block = count >= 10 ? count / 10 : 1;
+
+    auto w = std::make_unique<frmMain>();
+    // The ticks are driven here, one after another, as fast as they go.
+    w->Timer1->stop();
+    w->beep = [] {};
+    w->show();
+    QElapsedTimer waited;
+    waited.start();
+    while (!(w->windowHandle() && w->windowHandle()->isExposed()) && waited.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QCoreApplication::processEvents();
+    std::printf("resident at start: %ld KiB\n\n", residentKiB());
+    PaintCounter panelPaints, canvasPaints;
+    w->関係ないやつ->installEventFilter(&panelPaints);
+    w->画板->installEventFilter(&canvasPaints);
+
+    const auto ticks = run("Timer1_Tick and its repaint", count, block, [&](long) {
+        w->Timer1_Tick();
+        QCoreApplication::sendPostedEvents();
+    });
+
+    std::printf("side panel repainted %ld times\n\n", panelPaints.paints);
+
+    // Each stamp is a mouse move with the left button held, delivered to the canvas as the
+    // window system would, to a new place each time; the colour and size change every thousand.
+    DrawingSurface *canvas = w->画板;
+    void (frmMain::*colours[])() = {&frmMain::赤色_Click, &frmMain::青色_Click,
+                                    &frmMain::黄色_Click, &frmMain::黒色_Click};
+    void (frmMain::*sizes[])() = {&frmMain::細い_Click, &frmMain::普通_Click, &frmMain::太い_Click,
+                                  &frmMain::極太_Click};
+    const auto stamps = run("canvas mouse move (one stamp) and its repaint", count, block, [&](long i) {
+        if (i % 1000 == 0) {
+            (w.get()->*colours[i / 1000 % 4])();
+            (w.get()->*sizes[i / 4000 % 4])();
+        }
+        const QPointF at(2 + (i * 7) % 269, 2 + (i * 13) % 277);
+        QMouseEvent move(QEvent::MouseMove, at, canvas->mapToGlobal(at), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(canvas, &move);
+        QCoreApplication::sendPostedEvents();
+    });
+
+    // The stamps did paint: the canvas holds the last colour.
+    const QImage &painted = canvas->image();
+    long lastColour = 0;
+    for (int y = 0; y < painted.height(); ++y)
+        for (int x = 0; x < painted.width(); ++x)
+            lastColour += painted.pixel(x, y) == qRgb(0, 0, 0) ? 1 : 0;
+    std::printf("canvas repainted %ld times; black pixels on it at the end: %ld of %lld\n\n",
+                canvasPaints.paints, lastColour, qlonglong(painted.width()) * painted.height());
+
+    const bool ticksFine = verdict("ticks", ticks);
+    const bool stampsFine = verdict("stamps", stamps);
+    return ticksFine && stampsFine ? 0 : 1;
+}

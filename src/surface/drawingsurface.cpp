@@ -12,6 +12,9 @@ DrawingSurface::DrawingSurface(QWidget *parent) : QWidget(parent)
     // The surface paints every pixel of itself, so Qt need not fill it first.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
+    m_repaintTimer.setSingleShot(true);
+    m_repaintTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_repaintTimer, &QTimer::timeout, this, &DrawingSurface::repaintDrawn);
 }
 
 QRgb DrawingSurface::toPixel(std::int32_t colourValue)
@@ -60,6 +63,8 @@ void DrawingSurface::eraseLayer()
         QPainter painter(&m_image);
         painter.drawImage(0, 0, m_picture);
     }
+    m_drawn = QRegion();
+    m_repaintTimer.stop();
     update();
 }
 
@@ -133,8 +138,33 @@ void DrawingSurface::circle(float x, float y, float radius)
         right = downRight;
     }
     if (dirtyRight >= 0)
-        update(dirtyLeft + Border, dirtyTop + Border, dirtyRight - dirtyLeft + 1,
-               dirtyBottom - dirtyTop + 1);
+        drawn(QRect(dirtyLeft, dirtyTop, dirtyRight - dirtyLeft + 1, dirtyBottom - dirtyTop + 1));
+}
+
+// A drag reports up to a few thousand moves a second, far more than a screen shows, and each
+// repaint costs more than its stamp. A stamp after a pause is shown at once; those that follow
+// within RepaintInterval are shown together when it is over. Only the touched rectangles are
+// repainted, and the drawing layer itself always has every stamp at once.
+void DrawingSurface::drawn(const QRect &rect)
+{
+    m_drawn += rect;
+    if (m_repaintTimer.isActive())
+        return;
+    const qint64 since = m_sinceRepaint.isValid() ? m_sinceRepaint.elapsed() : RepaintInterval;
+    if (since >= RepaintInterval)
+        repaintDrawn();
+    else
+        m_repaintTimer.start(int(RepaintInterval - since));
+}
+
+void DrawingSurface::repaintDrawn()
+{
+    m_repaintTimer.stop();
+    if (m_drawn.isEmpty())
+        return;
+    update(m_drawn.translated(Border, Border));
+    m_drawn = QRegion();
+    m_sinceRepaint.start();
 }
 
 void DrawingSurface::paintEvent(QPaintEvent *event)

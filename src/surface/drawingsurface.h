@@ -2,7 +2,10 @@
 
 #include "app/colourvalue.h"
 
+#include <QElapsedTimer>
 #include <QImage>
+#include <QRegion>
+#include <QTimer>
 #include <QWidget>
 #include <cstdint>
 
@@ -14,6 +17,8 @@ class DrawingSurface final : public QWidget {
 public:
     static constexpr int Border = 2;
     static constexpr float TwipsPerPixel = 15.0f;
+    // While stamps come in quick succession, the surface shows them at most this often (ms).
+    static constexpr int RepaintInterval = 5;
 
     explicit DrawingSurface(QWidget *parent = nullptr);
 
@@ -31,6 +36,8 @@ public:
     const QImage &image() const { return m_image; }
     float outerWidthTwips() const { return float(width()) * TwipsPerPixel; }
     float outerHeightTwips() const { return float(height()) * TwipsPerPixel; }
+    // Asks now for the repaint of what was drawn and not yet shown.
+    void repaintDrawn();
 
 Q_SIGNALS:
     // Button state (1 left, 2 right, 4 middle), shift state, position in twips from the client origin.
@@ -45,6 +52,7 @@ protected:
 private:
     static QRgb toPixel(std::int32_t colourValue);
     void eraseLayer();
+    void drawn(const QRect &rect);
     QSize clientSize() const;
 
     std::int32_t m_backColor = 0xffffff;
@@ -52,6 +60,9 @@ private:
     QRgb m_outline = 0xff000000;
     QImage m_picture;
     QImage m_image;
+    QRegion m_drawn; // drawn and not yet asked to be repainted, client coordinates
+    QElapsedTimer m_sinceRepaint;
+    QTimer m_repaintTimer;
 };
 
 // The button and shift states of a mouse event, as the program's handlers take them.

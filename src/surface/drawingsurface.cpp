@@ -148,6 +148,10 @@ void DrawingSurface::circle(float x, float y, float radius)
 void DrawingSurface::drawn(const QRect &rect)
 {
     m_drawn += rect;
+    // Stamps scattered all over would split the region into ever more pieces; past a few
+    // dozen, one rectangle around them is cheaper to keep and to repaint.
+    if (m_drawn.rectCount() > 32)
+        m_drawn = m_drawn.boundingRect();
     if (m_repaintTimer.isActive())
         return;
     const qint64 since = m_sinceRepaint.isValid() ? m_sinceRepaint.elapsed() : RepaintInterval;

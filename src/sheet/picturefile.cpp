@@ -143,6 +143,14 @@ bool write(const QImage &image, const QString &path, QString *reason)
         *reason = file.errorString();
         return false;
     }
+    // The new name is on disk only once its directory is; a power cut after the notice must
+    // not bring back the picture before.
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
     return true;
 }
 

@@ -4,6 +4,7 @@
 // otherwise). Prints, per 100,000, the time per tick or stamp and the
 // resident memory, and whether memory stayed flat and the last 100,000 were as fast as the first.
 //   build/bench/longrun_bench [COUNT, default 1000000]
+#include "benchsupport.h"
 #include "app/application.h"
 #include "app/frmmain.h"
 
@@ -21,18 +22,6 @@
 #include <vector>
 
 namespace {
-
-// Counts paint events, to show that every tick and stamp was repainted.
-class PaintCounter final : public QObject {
-public:
-    long paints = 0;
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
 
 long residentKiB()
 {
@@ -100,8 +89,7 @@ bool verdict(const char *what, const std::vector<Block> &blocks)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    useOffscreenUnlessSet();
     QApplication app(argc, argv);
     prepareApplication();
     const long count = argc > 1 ? std::atol(argv[1]) : 1000000;
@@ -111,12 +99,7 @@ int main(int argc, char **argv)
     // The ticks are driven here, one after another, as fast as they go.
     w->Timer1->stop();
     w->beep = [] {};
-    w->show();
-    QElapsedTimer waited;
-    waited.start();
-    while (!(w->windowHandle() && w->windowHandle()->isExposed()) && waited.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    QCoreApplication::processEvents();
+    showAndWait(*w);
     std::printf("resident at start: %ld KiB\n\n", residentKiB());
     PaintCounter panelPaints, canvasPaints;
     w->関係ないやつ->installEventFilter(&panelPaints);

@@ -2,6 +2,7 @@
 // window (reopen through the repaint of the canvas), and the file functions alone. Wall-clock
 // time, since a keep waits for the disk. The picture file lives in a temporary directory (TMPDIR).
 // Medians: picturefile_bench --benchmark_repetitions=15 --benchmark_report_aggregates_only=true
+#include "benchsupport.h"
 #include "app/application.h"
 #include "app/frmmain.h"
 #include "sheet/picturefile.h"
@@ -95,8 +96,7 @@ BENCHMARK(BM_Decode)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    useOffscreenUnlessSet();
     QApplication app(argc, argv);
     prepareApplication();
 
@@ -109,12 +109,7 @@ int main(int argc, char **argv)
         std::abort();
     };
     w->picturePath = dir.filePath(QStringLiteral("Image.bmp"));
-    w->show();
-    QElapsedTimer waited;
-    waited.start();
-    while (!(w->windowHandle() && w->windowHandle()->isExposed()) && waited.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    QCoreApplication::processEvents();
+    showAndWait(*w);
     // A picture with something on it: discs in several colours and sizes.
     for (int i = 0; i < 40; ++i) {
         w->state.PenRed = (i * 53) & 0xff;
@@ -124,10 +119,5 @@ int main(int argc, char **argv)
     }
     window = w.get();
 
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

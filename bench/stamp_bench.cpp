@@ -1,6 +1,7 @@
 // The cost of one brush stamp: StampBrush on the shown canvas through the repaint of the
 // rectangle it touched, for each of the four brush radii, at positions spread over the canvas.
 // Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
+#include "benchsupport.h"
 #include "app/application.h"
 #include "app/frmmain.h"
 
@@ -19,17 +20,6 @@
 namespace {
 
 // Counts the canvas's paint events, to show that every stamp was repainted.
-class PaintCounter final : public QObject {
-public:
-    std::int64_t paints = 0;
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
-
 frmMain *window = nullptr;
 PaintCounter *counter = nullptr;
 
@@ -81,29 +71,18 @@ BENCHMARK(BM_Stamp)->ArgName("radius_twips")->Arg(10)->Arg(50)->Arg(100)->Arg(17
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    useOffscreenUnlessSet();
     QApplication app(argc, argv);
     prepareApplication();
 
     auto w = std::make_unique<frmMain>();
     // The side panel's animation would only add noise to the canvas's figures.
     w->Timer1->stop();
-    w->show();
-    QElapsedTimer waited;
-    waited.start();
-    while (!(w->windowHandle() && w->windowHandle()->isExposed()) && waited.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    QCoreApplication::processEvents();
+    showAndWait(*w);
     PaintCounter paintCounter;
     w->画板->installEventFilter(&paintCounter);
     window = w.get();
     counter = &paintCounter;
 
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

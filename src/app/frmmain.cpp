@@ -41,14 +41,14 @@ QPixmap iconPixmap(const QString &path)
     return QPixmap::fromImage(reader.read());
 }
 
-struct ButtonSpec {
+struct Swatch {
     const char *name;
     int left, top;
-    QRgb face;
+    QRgb colour;
     const char *accessibleName;
 };
 
-constexpr ButtonSpec swatchSpecs[8] = {
+constexpr Swatch swatchLayout[8] = {
     {"黒色", 0, 0, qRgb(0, 0, 0), "黒"},           {"白色", 480, 0, qRgb(255, 255, 255), "白"},
     {"赤色", 960, 0, qRgb(255, 0, 0), "赤"},       {"青色", 1440, 0, qRgb(0, 0, 255), "青"},
     {"黄色", 0, 480, qRgb(255, 255, 0), "黄色"},   {"紫色", 480, 480, qRgb(255, 0, 255), "紫"},
@@ -186,10 +186,10 @@ void frmMain::buildControls()
     QButtonGroup *swatches = optionGroup(色フレーム);
     std::array<ColourButton *, 8> swatch;
     for (int i = 0; i < 8; ++i) {
-        const ButtonSpec &spec = swatchSpecs[i];
-        swatch[i] = option(色フレーム, swatches, QString::fromUtf8(spec.name), spec.left, spec.top,
-                           495, 495, spec.face);
-        swatch[i]->setAccessibleName(QString::fromUtf8(spec.accessibleName));
+        const Swatch &face = swatchLayout[i];
+        swatch[i] = option(色フレーム, swatches, QString::fromUtf8(face.name), face.left, face.top,
+                           495, 495, face.colour);
+        swatch[i]->setAccessibleName(QString::fromUtf8(face.accessibleName));
     }
     黒色 = swatch[0];
     白色 = swatch[1];
@@ -217,12 +217,12 @@ void frmMain::buildControls()
 
     QButtonGroup *papers = optionGroup(Picture2);
     for (int i = 0; i < 8; ++i) {
-        const ButtonSpec &spec = swatchSpecs[i];
+        const Swatch &face = swatchLayout[i];
         // The eight share one name, as an array of controls; each carries its index.
-        紙の色[i] = option(Picture2, papers, QStringLiteral("紙の色"), spec.left, spec.top, 495,
-                            495, spec.face);
+        紙の色[i] = option(Picture2, papers, QStringLiteral("紙の色"), face.left, face.top, 495,
+                            495, face.colour);
         紙の色[i]->setProperty("index", i);
-        紙の色[i]->setAccessibleName(QStringLiteral("紙の色：%1").arg(QString::fromUtf8(spec.accessibleName)));
+        紙の色[i]->setAccessibleName(QStringLiteral("紙の色：%1").arg(QString::fromUtf8(face.accessibleName)));
         papers->setId(紙の色[i], i);
     }
 

@@ -67,10 +67,11 @@ private slots:
     void initTestCase() { prepareApplication(); }
     void loneStampShownAtOnce();
     void quickStampsShownTogether();
+    void sparkOnScreenWhenTickReturns();
 };
 
-// After a pause, a stamp is on the screen as soon as the posted repaint is delivered: no timer
-// stands between the user's move and the disc.
+// After a pause, a stamp is on the screen as soon as it is drawn: no timer stands between the
+// user's move and the disc.
 void SurfaceTest::loneStampShownAtOnce()
 {
     Window app;
@@ -97,6 +98,52 @@ void SurfaceTest::quickStampsShownTogether()
     for (QPoint c : centres)
         QVERIFY(app.repainted().contains(c));
     QVERIFY2(!app.repainted().contains(QPoint(130, 138)), "the untouched middle was repainted");
+}
+
+namespace {
+// Every widget that is sent a paint event, with the region, however deep in the window.
+struct AllPaints : QObject {
+    QList<QPair<QObject *, QRegion>> painted;
+    bool eventFilter(QObject *receiver, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            painted.append({receiver, static_cast<QPaintEvent *>(event)->region()});
+        return false;
+    }
+};
+} // namespace
+
+// The side panel's tick puts its circle on the screen before it returns, without a second pass
+// of the event loop, and repaints nothing but the circle's rectangle of the panel.
+void SurfaceTest::sparkOnScreenWhenTickReturns()
+{
+    Window app;
+    QVERIFY(app.show());
+    DrawingSurface *panel = app.w.関係ないやつ;
+    // Red, green and blue, then radius, x and y: a disc of 148 twips about (1406, 334) twips,
+    // well inside the panel.
+    const QList<float> draws{0.5f, 0.25f, 0.75f, 0.5f, 0.4f, 0.3f};
+    int next = 0;
+    app.w.random = [&] { return draws[next++ % draws.size()]; };
+    const QPoint centre(1406 / 15, 334 / 15);
+    auto onScreen = [&] {
+        const QPoint at = panel->mapTo(&app.w, centre + QPoint(DrawingSurface::Border, DrawingSurface::Border));
+        return app.w.screen()->grabWindow(app.w.winId()).toImage().pixel(at) & 0xffffff;
+    };
+    const QRgb before = onScreen();
+    AllPaints paints;
+    qApp->installEventFilter(&paints);
+    app.w.Timer1_Tick();
+    qApp->removeEventFilter(&paints);
+    const QRgb drawn = panel->image().pixel(centre) & 0xffffff;
+    QVERIFY(drawn != before);
+    QCOMPARE(onScreen(), drawn);
+    QCOMPARE(paints.painted.size(), 1);
+    QCOMPARE(paints.painted[0].first, panel);
+    const QRect circle = paints.painted[0].second.boundingRect().translated(-DrawingSurface::Border,
+                                                                            -DrawingSurface::Border);
+    QVERIFY(circle.contains(QRect(centre - QPoint(9, 9), QSize(19, 19))));
+    QVERIFY2(circle.width() <= 22 && circle.height() <= 22, "more than the circle was repainted");
 }
 
 QTEST_MAIN(SurfaceTest)

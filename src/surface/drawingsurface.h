@@ -36,7 +36,7 @@ public:
     const QImage &image() const { return m_image; }
     float outerWidthTwips() const { return float(width()) * TwipsPerPixel; }
     float outerHeightTwips() const { return float(height()) * TwipsPerPixel; }
-    // Asks now for the repaint of what was drawn and not yet shown.
+    // Repaints now what was drawn and not yet shown.
     void repaintDrawn();
 
 Q_SIGNALS:

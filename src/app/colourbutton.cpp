@@ -1,5 +1,7 @@
 #include "app/colourbutton.h"
 
+#include "surface/bevel.h"
+
 #include <QButtonGroup>
 #include <QPainter>
 #include <QStyleOptionFocusRect>
@@ -23,8 +25,6 @@ void ColourButton::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     const QRect all = rect();
-    const int r = all.right();
-    const int b = all.bottom();
     painter.fillRect(all.adjusted(2, 2, -2, -2), QColor(m_face));
 
     const bool down = isDown() || isChecked();
@@ -32,19 +32,7 @@ void ColourButton::paintEvent(QPaintEvent *)
     const QColor innerLight = down ? QColor(128, 128, 128) : QColor(227, 227, 227);
     const QColor innerDark = down ? QColor(227, 227, 227) : QColor(128, 128, 128);
     const QColor outerDark = down ? Qt::white : Qt::black;
-    // Each edge is filled as a row or column of whole pixels rather than stroked: a stroke is
-    // centred on the pixel's corner and lands half a pixel off on a screen scaled up.
-    auto edge = [&painter](int x1, int y1, int x2, int y2, const QColor &colour) {
-        painter.fillRect(QRect(QPoint(x1, y1), QPoint(x2, y2)), colour);
-    };
-    edge(0, 0, r - 1, 0, outerLight);
-    edge(0, 0, 0, b - 1, outerLight);
-    edge(1, 1, r - 2, 1, innerLight);
-    edge(1, 1, 1, b - 2, innerLight);
-    edge(0, b, r, b, outerDark);
-    edge(r, 0, r, b, outerDark);
-    edge(1, b - 1, r - 1, b - 1, innerDark);
-    edge(r - 1, 1, r - 1, b - 1, innerDark);
+    drawBevel(painter, all, outerLight, innerLight, outerDark, innerDark);
 
     const QRect inner = all.adjusted(3, 3, -3, -3).translated(down ? 1 : 0, down ? 1 : 0);
     if (!text().isEmpty()) {

@@ -1,5 +1,7 @@
 #include "surface/drawingsurface.h"
 
+#include "surface/bevel.h"
+
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -185,20 +187,7 @@ void DrawingSurface::paintEvent(QPaintEvent *event)
         return;
     // A sunken two-pixel border: dark grey and black above and left, white and light grey
     // below and right.
-    // Filled, not stroked, so that each edge covers whole pixels also on a scaled screen.
-    const int r = width() - 1;
-    const int b = height() - 1;
-    auto edge = [&painter](int x1, int y1, int x2, int y2, const QColor &colour) {
-        painter.fillRect(QRect(QPoint(x1, y1), QPoint(x2, y2)), colour);
-    };
-    edge(0, 0, r - 1, 0, QColor(128, 128, 128));
-    edge(0, 0, 0, b - 1, QColor(128, 128, 128));
-    edge(1, 1, r - 2, 1, Qt::black);
-    edge(1, 1, 1, b - 2, Qt::black);
-    edge(0, b, r, b, Qt::white);
-    edge(r, 0, r, b, Qt::white);
-    edge(1, b - 1, r - 1, b - 1, QColor(192, 192, 192));
-    edge(r - 1, 1, r - 1, b - 1, QColor(192, 192, 192));
+    drawBevel(painter, rect(), QColor(128, 128, 128), Qt::black, Qt::white, QColor(192, 192, 192));
 }
 
 // A press is taken here, so that the drag that follows stays with this surface.

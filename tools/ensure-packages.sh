@@ -17,7 +17,7 @@ ensure_packages() {
 }
 
 # What building and running the program needs.
-RUN_PACKAGES=(cmake make g++ qt6-base-dev fonts-konatu fonts-motoya-l-maruberi
+RUN_PACKAGES=(cmake make g++ qt6-base-dev libxcb1-dev fonts-konatu fonts-motoya-l-maruberi
               fonts-ipafont-mincho)
 # What the tests need besides.
 TEST_PACKAGES=(xvfb xauth xdotool imagemagick x11-utils libx11-dev libxtst-dev libbenchmark-dev

@@ -9,50 +9,10 @@ PROGRAM=${1:-build/pafuro}
 SECONDS_IDLE=${2:-30}
 [ -x "$PROGRAM" ] || { echo "no program at $PROGRAM" >&2; exit 1; }
 
-WORK=$(mktemp -d)
-XVFB_PID=
-APP_PID=
-cleanup() {
-    [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null || true
-    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
-
-# An X server on a display it chooses itself; another one starting at the same moment may take
-# the same display, so a failed start is tried again.
-start_x() {
-    exec 9<> <(:)
-    Xvfb -displayfd 9 -screen 0 800x600x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
-    XVFB_PID=$!
-    display=
-    for _ in $(seq 100); do
-        read -r -t 0.1 display <&9 && return 0
-        kill -0 "$XVFB_PID" 2>/dev/null || break
-    done
-    kill "$XVFB_PID" 2>/dev/null || true
-    XVFB_PID=
-    return 1
-}
-display=
-for _ in 1 2 3; do
-    start_x && break
-done
-[ -n "$display" ] || { echo "Xvfb did not start:" >&2; cat "$WORK/xvfb.log" >&2; exit 1; }
-export DISPLAY=":$display"
-
-# A private copy, so that nothing lands beside the built program.
-mkdir -p "$WORK/app"
-cp "$PROGRAM" "$WORK/app/pafuro"
-"$WORK/app/pafuro" >"$WORK/app.out" 2>&1 &
-APP_PID=$!
-wid=
-for _ in $(seq 200); do
-    wid=$(xdotool search --onlyvisible --name '^Pafuro$' 2>/dev/null | head -n 1 || true)
-    [ -n "$wid" ] && break
-    sleep 0.05
-done
-[ -n "$wid" ] || { echo "the window did not appear" >&2; exit 1; }
+# An X server and a private copy of the program, as the real-window tests start them.
+source "$(dirname "$0")/../tests/xvfb/lib.sh" "$PROGRAM"
+start_x
+start_app
 # Let the first paint of the window settle before the idle time starts.
 sleep 1
 

@@ -1,0 +1,10 @@
+#pragma once
+
+#include "sheet/failure.h"
+
+class QWidget;
+
+// Tells the user that a keep or a reopen failed: one line on standard error and a modal box
+// over the window, shown without a nested event loop so that the handler ends at once.
+void showFailure(QWidget *window, picturefile::Action action, const QString &path,
+                 const picturefile::Failure &failure);

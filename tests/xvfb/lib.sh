@@ -10,6 +10,12 @@ XVFB_PID=
 APP_PID=
 
 cleanup() {
+    local status=$?
+    # A failed test shows what the program said, which is otherwise thrown away with $WORK.
+    if [ "$status" -ne 0 ] && [ "$status" -ne 77 ] && [ -s "$WORK/app.err" ]; then
+        echo "--- the program's standard error:" >&2
+        cat "$WORK/app.err" >&2
+    fi
     [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null || true
     [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
     rm -rf "$WORK"
@@ -21,18 +27,23 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 # Starts Xvfb on a free display; sets DISPLAY. The number is drawn at random from a wide range:
 # a server left to choose takes the lowest free number, which another test's server may have
 # just given up while still answering on it, so that the program meets that one instead.
+# The server tells its number through a file once it takes connections (a timed read from a pipe
+# can lose the digits it had read when it times out). -noreset: the server would otherwise start
+# over whenever its last client leaves, as each xdotool and import call does, and refuse the
+# program's connection if it came in that moment.
 start_x() {
     local geometry=${1:-800x600x24}
     local display= attempt
     for attempt in 1 2 3 4 5; do
-        exec 9<> <(:)
-        Xvfb ":$((1000 + RANDOM % 9000))" -displayfd 9 -screen 0 "$geometry" -nolisten tcp \
-            >"$WORK/xvfb.log" 2>&1 &
+        : >"$WORK/displayfd"
+        Xvfb ":$((1000 + RANDOM % 9000))" -displayfd 9 9>>"$WORK/displayfd" -noreset \
+            -screen 0 "$geometry" -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
         XVFB_PID=$!
         # A loaded machine may take a while; wait up to 30 s, or until the number proves taken.
         for _ in $(seq 300); do
-            read -r -t 0.1 display <&9 && break
+            [ "$(wc -l <"$WORK/displayfd")" -ge 1 ] && { read -r display <"$WORK/displayfd"; break; }
             kill -0 "$XVFB_PID" 2>/dev/null || break
+            sleep 0.1
         done
         [ -n "$display" ] && break
         kill "$XVFB_PID" 2>/dev/null || true
@@ -52,6 +63,12 @@ start_app() {
     for _ in $(seq 300); do
         WID=$(xdotool search --onlyvisible --name '^Pafuro$' 2>/dev/null | head -n 1 || true)
         [ -n "$WID" ] && break
+        if ! kill -0 "$APP_PID" 2>/dev/null; then
+            local status=0
+            wait "$APP_PID" || status=$?
+            APP_PID=
+            fail "the program ended with status $status before its window appeared"
+        fi
         sleep 0.05
     done
     [ -n "$WID" ] || fail "the window did not appear"

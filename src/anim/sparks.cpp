@@ -34,3 +34,10 @@ void frmMain::Timer1_Tick()
         state.SparkCount = 0;
     }
 }
+
+// The animation runs from the window's creation, its first tick one interval later.
+void frmMain::connectSparkHandlers()
+{
+    connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Tick);
+    Timer1->start();
+}

@@ -1,5 +1,6 @@
 #include "app/accessibility.h"
 
+#include "app/frmmain.h"
 #include "app/grouppanel.h"
 #include "notice/messageline.h"
 #include "surface/drawingsurface.h"
@@ -14,8 +15,9 @@ public:
     explicit SurfaceAccessible(QWidget *surface) : QAccessibleWidget(surface) {}
     QAccessible::Role role() const override
     {
-        return widget()->objectName() == QStringLiteral("関係ないやつ") ? QAccessible::Animation
-                                                                        : QAccessible::Canvas;
+        const auto *window = qobject_cast<const frmMain *>(widget()->window());
+        return window && widget() == window->関係ないやつ ? QAccessible::Animation
+                                                         : QAccessible::Canvas;
     }
 };
 

@@ -8,7 +8,6 @@
 #include <QIcon>
 #include <QImageReader>
 #include <QMessageBox>
-#include <QMouseEvent>
 
 #include <cstdio>
 
@@ -55,9 +54,36 @@ constexpr Swatch swatchLayout[8] = {
     {"橙色", 960, 480, qRgb(255, 128, 0), "橙"},   {"緑色", 1440, 480, qRgb(0, 255, 0), "緑"},
 };
 
-} // namespace
+DrawingSurface *surface(QWidget *window, const char *name, QRect geometry)
+{
+    auto *s = new DrawingSurface(window);
+    s->setObjectName(QString::fromUtf8(name));
+    s->setGeometry(geometry);
+    s->clear();
+    return s;
+}
 
-const QString frmMain::DefaultNotice = QStringLiteral("いんふぉめぇ～しょんでぃすぷれぃ♪");
+// Option buttons: one exclusive group per panel, so exactly one of each stays down.
+QButtonGroup *optionGroup(QWidget *panel)
+{
+    auto *g = new QButtonGroup(panel);
+    g->setExclusive(true);
+    return g;
+}
+
+ColourButton *option(QWidget *panel, QButtonGroup *group, const QString &name, int left, int top,
+                     int width, int height, QRgb face)
+{
+    auto *b = new ColourButton(name, face, panel);
+    b->setCheckable(true);
+    // Exclusive within its group, so assistive technology hears it as a radio button.
+    b->setAutoExclusive(true);
+    b->setGeometry(twips(left, top, width, height));
+    group->addButton(b);
+    return b;
+}
+
+} // namespace
 
 frmMain::frmMain(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -101,16 +127,20 @@ frmMain::frmMain(QWidget *parent)
 
 void frmMain::buildControls()
 {
-    const QFont fontA = layoutFont(QStringLiteral("富士ポップ"), 18, 400);
-    const QFont fontB = layoutFont(QStringLiteral("富士ポップ"), 15.75, 400);
+    buildPushButtons();
+    buildGroupPanels();
+    buildMessageLine();
+    buildSwatches();
+    buildSizeButtons();
+    buildPaperButtons();
+    buildTimers();
+    setKeyboardOrder();
+}
 
-    auto surface = [this](const char *name, QRect geometry) {
-        auto *s = new DrawingSurface(this);
-        s->setObjectName(QString::fromUtf8(name));
-        s->setGeometry(geometry);
-        s->clear();
-        return s;
-    };
+// The canvas, the four push buttons and the side panel, in the order they stand in the layout.
+void frmMain::buildPushButtons()
+{
+    const QFont fontA = layoutFont(QStringLiteral("富士ポップ"), 18, 400);
     auto button = [&](const char *name, QRect geometry, QRgb face, const char *caption) {
         auto *b = new ColourButton(QString::fromUtf8(name), face, this);
         b->setGeometry(geometry);
@@ -118,6 +148,20 @@ void frmMain::buildControls()
         b->setFont(fontA);
         return b;
     };
+    画板 = surface(this, "画板", twips(120, 120, 4095, 4215));
+    btnSave = button("btnSave", twips(4320, 240, 3015, 615), qRgb(192, 255, 192), "絵をとっておく。");
+    btnOpen = button("btnOpen", twips(4320, 1080, 3015, 615), qRgb(192, 255, 192), "前の絵をみる。");
+    btnNew = button("btnNew", twips(4320, 1920, 3015, 615), qRgb(255, 192, 255), "新しい紙にする。");
+    btnEnd = button("btnEnd", twips(4320, 2760, 3015, 615), qRgb(255, 255, 192), "お絵かきおしまい");
+    関係ないやつ = surface(this, "関係ないやつ", twips(4320, 3600, 3015, 615));
+    関係ないやつ->setAccessibleName(QStringLiteral("飾りの絵"));
+    画板->setAccessibleName(QStringLiteral("画板"));
+}
+
+// The three group panels, each named by the caption above it.
+void frmMain::buildGroupPanels()
+{
+    const QFont fontB = layoutFont(QStringLiteral("富士ポップ"), 15.75, 400);
     auto label = [&](const char *name, QRect geometry, const char *caption) {
         auto *l = new QLabel(QString::fromUtf8(caption), this);
         l->setObjectName(QString::fromUtf8(name));
@@ -132,15 +176,6 @@ void frmMain::buildControls()
         g->setGeometry(geometry);
         return g;
     };
-
-    画板 = surface("画板", twips(120, 120, 4095, 4215));
-    btnSave = button("btnSave", twips(4320, 240, 3015, 615), qRgb(192, 255, 192), "絵をとっておく。");
-    btnOpen = button("btnOpen", twips(4320, 1080, 3015, 615), qRgb(192, 255, 192), "前の絵をみる。");
-    btnNew = button("btnNew", twips(4320, 1920, 3015, 615), qRgb(255, 192, 255), "新しい紙にする。");
-    btnEnd = button("btnEnd", twips(4320, 2760, 3015, 615), qRgb(255, 255, 192), "お絵かきおしまい");
-    関係ないやつ = surface("関係ないやつ", twips(4320, 3600, 3015, 615));
-    関係ないやつ->setAccessibleName(QStringLiteral("飾りの絵"));
-    画板->setAccessibleName(QStringLiteral("画板"));
     Label1 = label("Label1", twips(120, 4440, 1575, 375), "パレット：");
     Label2 = label("Label2", twips(2160, 4440, 1575, 375), "筆の太さ：");
     Label3 = label("Label3", twips(4320, 4440, 1575, 375), "紙の色：");
@@ -151,39 +186,27 @@ void frmMain::buildControls()
     Label1->setBuddy(色フレーム);
     Label2->setBuddy(Picture1);
     Label3->setBuddy(Picture2);
+}
 
+void frmMain::buildMessageLine()
+{
     InfoDis = new MessageLine(this);
     InfoDis->setObjectName(QStringLiteral("InfoDis"));
     InfoDis->setText(DefaultNotice);
     InfoDis->setTextFormat(Qt::PlainText);
     InfoDis->setGeometry(twips(0, 6000, 7455, 495));
-    InfoDis->setFont(fontA);
+    InfoDis->setFont(layoutFont(QStringLiteral("富士ポップ"), 18, 400));
     InfoDis->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     InfoDis->setIndent(4);
     InfoDis->setAutoFillBackground(true);
     QPalette infoPalette = InfoDis->palette();
     infoPalette.setColor(QPalette::Window, QColor(192, 192, 255));
     InfoDis->setPalette(infoPalette);
-    InfoDis->installEventFilter(this);
+}
 
-    // Option buttons: one exclusive group per panel, so exactly one of each stays down.
-    auto optionGroup = [this](QWidget *panel) {
-        auto *g = new QButtonGroup(panel);
-        g->setExclusive(true);
-        return g;
-    };
-    auto option = [](QWidget *panel, QButtonGroup *g, const QString &name, int left, int top,
-                     int width, int height, QRgb face) {
-        auto *b = new ColourButton(name, face, panel);
-        b->setCheckable(true);
-        // Exclusive within its group, so assistive technology hears it as a radio button.
-        b->setAutoExclusive(true);
-        b->setGeometry(twips(left, top, width, height));
-        g->addButton(b);
-        return b;
-    };
-
-    QButtonGroup *swatches = optionGroup(色フレーム);
+void frmMain::buildSwatches()
+{
+    auto *swatches = optionGroup(色フレーム);
     std::array<ColourButton *, 8> swatch;
     for (int i = 0; i < 8; ++i) {
         const Swatch &face = swatchLayout[i];
@@ -199,8 +222,12 @@ void frmMain::buildControls()
     紫色 = swatch[5];
     橙色 = swatch[6];
     緑色 = swatch[7];
+    黒色->setChecked(true);
+}
 
-    QButtonGroup *sizes = optionGroup(Picture1);
+void frmMain::buildSizeButtons()
+{
+    auto *sizes = optionGroup(Picture1);
     auto size = [&](const char *name, int left, const char *caption, qreal points,
                     const char *accessibleName) {
         ColourButton *b = option(Picture1, sizes, QString::fromUtf8(name), left, 0, 495, 615,
@@ -214,30 +241,37 @@ void frmMain::buildControls()
     普通 = size("普通", 480, "普", 15.75, "普通の筆");
     太い = size("太い", 960, "太", 15.75, "太い筆");
     極太 = size("極太", 1440, "極太", 12, "極太の筆");
+    普通->setChecked(true);
+}
 
-    QButtonGroup *papers = optionGroup(Picture2);
+// The eight paper buttons share one name, as an array of controls; each is known by its index
+// in the group.
+void frmMain::buildPaperButtons()
+{
+    auto *papers = optionGroup(Picture2);
     for (int i = 0; i < 8; ++i) {
         const Swatch &face = swatchLayout[i];
-        // The eight share one name, as an array of controls; each carries its index.
         紙の色[i] = option(Picture2, papers, QStringLiteral("紙の色"), face.left, face.top, 495,
                             495, face.colour);
-        紙の色[i]->setProperty("index", i);
         紙の色[i]->setAccessibleName(QStringLiteral("紙の色：%1").arg(QString::fromUtf8(face.accessibleName)));
         papers->setId(紙の色[i], i);
     }
-
-    黒色->setChecked(true);
-    普通->setChecked(true);
     紙の色[1]->setChecked(true);
+}
 
+void frmMain::buildTimers()
+{
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(100);
     InfoDisTime = new QTimer(this);
     InfoDisTime->setObjectName(QStringLiteral("InfoDisTime"));
     InfoDisTime->setTimerType(Qt::PreciseTimer);
+}
 
-    // Keyboard order follows the tab indices; labels and the group panels take no focus.
+// Keyboard order follows the tab indices; labels and the group panels take no focus.
+void frmMain::setKeyboardOrder()
+{
     QWidget *order[] = {画板,  btnSave, btnOpen, 黒色,  白色,  赤色,  青色,  黄色,
                         紫色,  橙色,    緑色,    細い,  普通,  太い,  極太,  btnNew,
                         btnEnd, 紙の色[7], 紙の色[6], 紙の色[5], 紙の色[4], 紙の色[3],
@@ -246,20 +280,14 @@ void frmMain::buildControls()
         setTabOrder(order[i - 1], order[i]);
 }
 
+// Each folder wires the handlers it defines; the window wires only its own end.
 void frmMain::connectHandlers()
 {
     connect(btnEnd, &QPushButton::clicked, this, &frmMain::btnEnd_Click);
-    connect(btnSave, &QPushButton::clicked, this, &frmMain::btnSave_Click);
-    connect(btnOpen, &QPushButton::clicked, this, &frmMain::btnOpen_Click);
-    connect(btnNew, &QPushButton::clicked, this, &frmMain::btnNew_Click);
-    for (int i = 0; i < 8; ++i) {
-        connect(紙の色[i], &QPushButton::clicked, this,
-                [this, i] { 紙の色_Click(std::int16_t(i)); });
-    }
     connectBrushHandlers();
-    connect(InfoDisTime, &QTimer::timeout, this, &frmMain::InfoDisTime_Tick);
-    connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Tick);
-    Timer1->start();
+    connectNoticeHandlers();
+    connectSheetHandlers();
+    connectSparkHandlers();
 }
 
 void frmMain::Form_Load()
@@ -273,31 +301,4 @@ void frmMain::Form_Load()
 void frmMain::btnEnd_Click()
 {
     close();
-}
-
-// The message line passes its mouse moves on as its own event, and takes the press so that
-// a drag begun on it stays with it.
-bool frmMain::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == InfoDis) {
-        if (event->type() == QEvent::MouseButtonPress)
-            return true;
-        if (event->type() == QEvent::MouseMove) {
-            auto *move = static_cast<QMouseEvent *>(event);
-            const QPointF pos = move->position();
-            InfoDis_MouseMove(buttonState(move), shiftState(move),
-                              float(pos.x() * DrawingSurface::TwipsPerPixel),
-                              float(pos.y() * DrawingSurface::TwipsPerPixel));
-            return true;
-        }
-    }
-    return QWidget::eventFilter(watched, event);
-}
-
-void setTimerInterval(QTimer *timer, int milliseconds)
-{
-    if (milliseconds == 0)
-        timer->stop();
-    else
-        timer->start(milliseconds);
 }

@@ -102,14 +102,19 @@ public:
     // anim/sparks.cpp
     void Timer1_Tick();
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
     void buildControls();
+    void buildPushButtons();
+    void buildGroupPanels();
+    void buildMessageLine();
+    void buildSwatches();
+    void buildSizeButtons();
+    void buildPaperButtons();
+    void buildTimers();
+    void setKeyboardOrder();
     void connectHandlers();
-    void connectBrushHandlers();
+    void connectBrushHandlers();  // paint/brush.cpp
+    void connectNoticeHandlers(); // notice/noticeline.cpp
+    void connectSheetHandlers();  // sheet/sheet.cpp
+    void connectSparkHandlers();  // anim/sparks.cpp
 };
-
-// Interval 0 stops a timer; any other interval starts it anew from this moment.
-void setTimerInterval(QTimer *timer, int milliseconds);

@@ -2,6 +2,8 @@
 // seconds later, with a second beep.
 #include "app/frmmain.h"
 
+const QString frmMain::DefaultNotice = QStringLiteral("いんふぉめぇ～しょんでぃすぷれぃ♪");
+
 void frmMain::CancelNotice()
 {
     setTimerInterval(InfoDisTime, 0);
@@ -20,4 +22,9 @@ void frmMain::InfoDisTime_Tick()
     InfoDis->setText(DefaultNotice);
     setTimerInterval(InfoDisTime, 0);
     beep();
+}
+
+void frmMain::connectNoticeHandlers()
+{
+    connect(InfoDisTime, &QTimer::timeout, this, &frmMain::InfoDisTime_Tick);
 }

@@ -59,6 +59,7 @@ void frmMain::connectBrushHandlers()
 {
     connect(画板, &DrawingSurface::mouseMoved, this, &frmMain::画板_MouseMove);
     connect(関係ないやつ, &DrawingSurface::mouseMoved, this, &frmMain::関係ないやつ_MouseMove);
+    connect(InfoDis, &MessageLine::mouseMoved, this, &frmMain::InfoDis_MouseMove);
 
     // An option button's handler runs whenever it becomes the selected one of its group.
     auto onSelect = [this](ColourButton *option, void (frmMain::*handler)()) {

@@ -25,3 +25,15 @@ void frmMain::btnNew_Click()
     画板->removePicture();
     ShowNotice(QStringLiteral("紙をとりかえましたよ！"));
 }
+
+// The paper buttons share one handler, which is told the index of the one clicked.
+void frmMain::connectSheetHandlers()
+{
+    for (int i = 0; i < 8; ++i) {
+        connect(紙の色[i], &QPushButton::clicked, this,
+                [this, i] { 紙の色_Click(std::int16_t(i)); });
+    }
+    connect(btnNew, &QPushButton::clicked, this, &frmMain::btnNew_Click);
+    connect(btnSave, &QPushButton::clicked, this, &frmMain::btnSave_Click);
+    connect(btnOpen, &QPushButton::clicked, this, &frmMain::btnOpen_Click);
+}

@@ -293,11 +293,12 @@ void DrawingSurface::mousePressEvent(QMouseEvent *event)
 }
 
 // The pointer's place in the device pixels of the window, from the client area's corner, in
-// twips: where the disc then lands under it.
+// twips: where the disc then lands under it. Taken from the place in the window, which Qt
+// keeps to the screen's pixel; the place in the widget is rounded to a whole logical pixel.
 void DrawingSurface::mouseMoveEvent(QMouseEvent *event)
 {
     const Pixels px = pixels();
-    const QPointF device = (event->position() + px.logicalOrigin) * px.ratio - px.client().topLeft();
+    const QPointF device = event->scenePosition() * px.ratio - px.client().topLeft();
     const QPointF twips = device * (TwipsPerPixel / px.ratio);
     Q_EMIT mouseMoved(buttonState(event), shiftState(event), float(twips.x()), float(twips.y()));
 }

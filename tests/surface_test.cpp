@@ -73,17 +73,18 @@ struct Window {
     }
     // The window rendered as on the screen, in device pixels. (The offscreen screen's own grab
     // of a scaled window is cut to its size in logical pixels.)
-    QImage grabScaled() { return w.grab().toImage(); }
-    // The canvas's client area as the screen shows it, in device pixels.
+    QImage grabScaled() { return w.grab().toImage().convertToFormat(QImage::Format_RGB32); }
+    // The canvas's client area as the screen shows it, in device pixels: inside a border of two
+    // edges, each a whole number of device pixels, of a canvas whose edges lie at the device
+    // pixels nearest to its logical ones.
     QImage shownCanvas()
     {
-        const QImage window = grabScaled().convertToFormat(QImage::Format_RGB32);
         const qreal ratio = w.devicePixelRatioF();
-        const auto edge = [ratio](qreal logical) { return int(std::floor(logical * ratio + 0.5)); };
+        const auto edge = [ratio](int logical) { return int(std::floor(logical * ratio + 0.5)); };
         const QPoint origin = w.画板->mapTo(&w, QPoint());
         const int border = 2 * std::max(1, edge(1));
-        QImage client = window.copy(QRect(QPoint(edge(origin.x()) + border, edge(origin.y()) + border),
-                                          w.画板->image().size()));
+        const QPoint corner(edge(origin.x()) + border, edge(origin.y()) + border);
+        QImage client = grabScaled().copy(QRect(corner, w.画板->image().size()));
         client.setDevicePixelRatio(1);
         return client;
     }
@@ -156,10 +157,11 @@ void SurfaceTest::stampAtDevicePixels()
     const QImage image = app.w.画板->image().convertToFormat(QImage::Format_RGB32);
     int count = 0;
     int mixedBlocks = 0;
+    const auto black = [&image](int x, int y) { return image.pixel(x, y) == Black ? 1 : 0; };
     for (int y = 0; y + 1 < image.height(); y += 2) {
         for (int x = 0; x + 1 < image.width(); x += 2) {
-            const int inBlock = (image.pixel(x, y) == Black) + (image.pixel(x + 1, y) == Black) +
-                                (image.pixel(x, y + 1) == Black) + (image.pixel(x + 1, y + 1) == Black);
+            const int inBlock =
+                black(x, y) + black(x + 1, y) + black(x, y + 1) + black(x + 1, y + 1);
             count += inBlock;
             mixedBlocks += inBlock != 0 && inBlock != 4;
         }

@@ -46,8 +46,7 @@ void DrawingSurface::setPicture(const QImage &picture)
 // as the geometry is set, so what is drawn before the window shows is kept.
 void DrawingSurface::resizeEvent(QResizeEvent *)
 {
-    if (m_image.isNull() ||
-        m_image.size() != pixels(m_layerRatio).client().size().expandedTo(QSize(0, 0)))
+    if (m_image.isNull() || m_image.size() != layerSize(m_layerRatio))
         eraseLayer();
 }
 
@@ -91,14 +90,17 @@ QRect DrawingSurface::toDevice(const Pixels &px, const QRect &logical) const
 QRect DrawingSurface::toLogical(const Pixels &px, const QRect &layer) const
 {
     const qreal k = px.ratio / m_layerRatio;
-    const QPointF client = px.client().topLeft();
-    const QPointF origin = px.logicalOrigin;
-    const QPointF from = (client + QPointF(layer.topLeft()) * k) / px.ratio - origin;
-    const QPointF to = (client + QPointF(layer.topLeft() + QPoint(layer.width(), layer.height())) * k) /
-                           px.ratio - origin;
+    const QPointF device = QPointF(px.client().topLeft()) + QPointF(layer.topLeft()) * k;
+    const QPointF from = device / px.ratio - QPointF(px.logicalOrigin);
+    const QPointF to = from + QPointF(layer.width(), layer.height()) * (k / px.ratio);
     const QPoint topLeft(int(std::floor(from.x())), int(std::floor(from.y())));
     const QPoint bottomRight(int(std::ceil(to.x())), int(std::ceil(to.y())));
     return QRect(topLeft, bottomRight - QPoint(1, 1));
+}
+
+QSize DrawingSurface::layerSize(qreal ratio) const
+{
+    return pixels(ratio).client().size().expandedTo(QSize(0, 0));
 }
 
 void DrawingSurface::eraseLayer()
@@ -112,7 +114,7 @@ void DrawingSurface::eraseLayer()
 void DrawingSurface::rebuildLayer()
 {
     m_layerRatio = devicePixelRatioF();
-    const QSize client = pixels(m_layerRatio).client().size().expandedTo(QSize(0, 0));
+    const QSize client = layerSize(m_layerRatio);
     if (m_image.size() != client)
         m_image = QImage(client, QImage::Format_RGB32);
     m_image.fill(toPixel(m_backColor));

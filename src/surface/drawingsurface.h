@@ -68,6 +68,7 @@ private:
     Pixels pixels() const { return pixels(devicePixelRatioF()); }
     QRect toDevice(const Pixels &px, const QRect &logical) const;
     QRect toLogical(const Pixels &px, const QRect &layer) const;
+    QSize layerSize(qreal ratio) const;
 
     static QRgb toPixel(std::int32_t colourValue);
     void eraseLayer();

@@ -1,6 +1,7 @@
-// The cost of keeping and reopening the 269 x 277 canvas picture: the click handlers on the shown
-// window (reopen through the repaint of the canvas), and the file functions alone. Wall-clock
-// time, since a keep waits for the disk. The picture file lives in a temporary directory (TMPDIR).
+// The cost of keeping and reopening the canvas picture (269 x 277 at scale 1): the click handlers
+// on the shown window (reopen through the repaint of the canvas), and the file functions alone.
+// Wall-clock time, since a keep waits for the disk. The picture file lives in a temporary
+// directory (TMPDIR).
 // Medians: picturefile_bench --benchmark_repetitions=15 --benchmark_report_aggregates_only=true
 #include "benchsupport.h"
 #include "app/application.h"

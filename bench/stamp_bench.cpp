@@ -1,6 +1,7 @@
 // The cost of one brush stamp: StampBrush on the shown canvas through the repaint of the
 // rectangle it touched, for each of the four brush radii, at positions spread over the canvas.
-// Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
+// Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise; QT_SCALE_FACTOR=2 measures
+// the canvas at twice the scale, in four times the pixels.
 #include "benchsupport.h"
 #include "app/application.h"
 #include "app/frmmain.h"
@@ -23,8 +24,8 @@ namespace {
 frmMain *window = nullptr;
 PaintCounter *counter = nullptr;
 
-// Centres in twips, spread over the canvas's client area (269 x 277 px) by a fixed sequence;
-// those near an edge are clipped.
+// Centres in twips, spread over the canvas's client area (269 x 277 pixels at scale 1, twice that
+// at scale 2) by a fixed sequence; those near an edge are clipped.
 std::array<std::array<float, 2>, 256> positions()
 {
     std::array<std::array<float, 2>, 256> p{};

@@ -4,10 +4,14 @@
 #include "app/application.h"
 #include "app/frmmain.h"
 
+#include <QFile>
 #include <QPaintEvent>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWindow>
+
+#include <cmath>
 
 namespace {
 
@@ -23,6 +27,15 @@ struct PaintSpy : QObject {
     }
 };
 
+QScreen *screenOfRatio(qreal ratio)
+{
+    for (QScreen *screen : QGuiApplication::screens()) {
+        if (screen->devicePixelRatio() == ratio)
+            return screen;
+    }
+    return nullptr;
+}
+
 struct Window {
     QTemporaryDir dir;
     frmMain w;
@@ -35,8 +48,14 @@ struct Window {
         w.reportError = [](const QString &, const QString &) {};
         w.picturePath = dir.filePath(QStringLiteral("Image.bmp"));
     }
-    bool show()
+    // Shown on the screen of that device pixel ratio (1 unless asked).
+    bool show(qreal ratio = 1)
     {
+        QScreen *screen = screenOfRatio(ratio);
+        if (!screen)
+            return false;
+        w.setScreen(screen);
+        w.move(screen->geometry().topLeft() + QPoint(20, 20));
         w.show();
         if (!QTest::qWaitForWindowExposed(&w))
             return false;
@@ -52,6 +71,23 @@ struct Window {
         const QPoint at = w.画板->mapTo(&w, p + QPoint(DrawingSurface::Border, DrawingSurface::Border));
         return w.screen()->grabWindow(w.winId()).toImage().pixel(at) & 0xffffff;
     }
+    // The window rendered as on the screen, in device pixels. (The offscreen screen's own grab
+    // of a scaled window is cut to its size in logical pixels.)
+    QImage grabScaled() { return w.grab().toImage().convertToFormat(QImage::Format_RGB32); }
+    // The canvas's client area as the screen shows it, in device pixels: inside a border of two
+    // edges, each a whole number of device pixels, of a canvas whose edges lie at the device
+    // pixels nearest to its logical ones.
+    QImage shownCanvas()
+    {
+        const qreal ratio = w.devicePixelRatioF();
+        const auto edge = [ratio](int logical) { return int(std::floor(logical * ratio + 0.5)); };
+        const QPoint origin = w.画板->mapTo(&w, QPoint());
+        const int border = 2 * std::max(1, edge(1));
+        const QPoint corner(edge(origin.x()) + border, edge(origin.y()) + border);
+        QImage client = grabScaled().copy(QRect(corner, w.画板->image().size()));
+        client.setDevicePixelRatio(1);
+        return client;
+    }
     // The repainted part of the canvas, in client-area pixels.
     QRegion repainted() const
     {
@@ -63,12 +99,110 @@ struct Window {
 
 class SurfaceTest : public QObject {
     Q_OBJECT
+public:
+    static void initMain();
 private slots:
     void initTestCase() { prepareApplication(); }
+    void stampAtDevicePixels_data();
+    void stampAtDevicePixels();
+    void pictureKeptOnAnotherScale();
     void loneStampShownAtOnce();
     void quickStampsShownTogether();
     void sparkOnScreenWhenTickReturns();
 };
+
+// Three screens side by side: the first, where every other case runs, at scale 1, and two
+// scaled up by 2 and 1.5.
+void SurfaceTest::initMain()
+{
+    static QTemporaryDir dir;
+    QFile config(dir.filePath(QStringLiteral("screens.json")));
+    if (!config.open(QIODevice::WriteOnly))
+        qFatal("cannot write the screens' configuration");
+    config.write(R"({"screens": [
+        {"name": "one", "x": 0, "y": 0, "width": 800, "height": 800},
+        {"name": "two", "x": 800, "y": 0, "width": 1600, "height": 1600},
+        {"name": "half", "x": 2400, "y": 0, "width": 1200, "height": 1200}]})");
+    config.close();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(config.fileName()));
+    qputenv("QT_SCREEN_SCALE_FACTORS", "one=1;two=2;half=1.5");
+}
+
+void SurfaceTest::stampAtDevicePixels_data()
+{
+    QTest::addColumn<qreal>("ratio");
+    QTest::addColumn<int>("radius");
+    QTest::addColumn<QSize>("layer");
+    QTest::newRow("scale 1, 175 twips") << 1.0 << 175 << QSize(269, 277);
+    QTest::newRow("scale 2, 50 twips") << 2.0 << 50 << QSize(538, 554);
+    QTest::newRow("scale 2, 175 twips") << 2.0 << 175 << QSize(538, 554);
+    QTest::newRow("scale 1.5, 100 twips") << 1.5 << 100 << QSize(402, 414);
+    QTest::newRow("scale 1.5, 175 twips") << 1.5 << 175 << QSize(402, 414);
+}
+
+// At every scale the layer has the screen's own pixels: a disc covers as many of them as its
+// area in device pixels, it is not made of blocks of several, and the screen shows the layer
+// one pixel to one.
+void SurfaceTest::stampAtDevicePixels()
+{
+    QFETCH(qreal, ratio);
+    QFETCH(int, radius);
+    QFETCH(QSize, layer);
+    Window app;
+    QVERIFY(app.show(ratio));
+    QCOMPARE(app.w.画板->image().size(), layer);
+    app.w.state.PenSize = radius;
+    app.w.StampBrush(app.w.画板, 1, 2000.0f, 1500.0f);
+    QCoreApplication::sendPostedEvents();
+    const QImage image = app.w.画板->image().convertToFormat(QImage::Format_RGB32);
+    int count = 0;
+    int mixedBlocks = 0;
+    const auto black = [&image](int x, int y) { return image.pixel(x, y) == Black ? 1 : 0; };
+    for (int y = 0; y + 1 < image.height(); y += 2) {
+        for (int x = 0; x + 1 < image.width(); x += 2) {
+            const int inBlock =
+                black(x, y) + black(x + 1, y) + black(x, y + 1) + black(x + 1, y + 1);
+            count += inBlock;
+            mixedBlocks += inBlock != 0 && inBlock != 4;
+        }
+    }
+    const double r = radius * ratio / 15.0;
+    const double area = M_PI * r * r;
+    QVERIFY2(std::abs(count - area) <= r, qPrintable(QStringLiteral("%1 pixels for a disc of %2")
+                                                         .arg(count).arg(area)));
+    QVERIFY2(mixedBlocks > r, "the disc is made of blocks of pixels");
+    const QPoint centre(int(2000 * ratio / 15), int(1500 * ratio / 15));
+    QCOMPARE(image.pixel(centre), Black);
+    QCOMPARE(app.shownCanvas(), image);
+}
+
+// A picture on a window that moves to a screen of another scale stays as it was drawn, pixel
+// for pixel, and is shown in the same place; a new sheet then takes the new screen's pixels.
+void SurfaceTest::pictureKeptOnAnotherScale()
+{
+    Window app;
+    QVERIFY(app.show(1));
+    app.w.state.PenSize = 100;
+    app.stamp({100, 80});
+    const QImage drawn = app.w.画板->image().copy();
+    QScreen *two = screenOfRatio(2);
+    app.w.windowHandle()->setScreen(two);
+    app.w.move(two->geometry().topLeft() + QPoint(20, 20));
+    QTRY_COMPARE(app.w.devicePixelRatioF(), 2.0);
+    app.w.repaint();
+    QCOMPARE(app.w.画板->image(), drawn);
+    const QImage shown = app.grabScaled();
+    // The disc's centre at the canvas's client pixel (100, 80), the corner of the client area
+    // beside it: at twice the scale.
+    const QPoint client = 2 * app.w.画板->mapTo(&app.w, QPoint(2, 2));
+    QCOMPARE(shown.pixel(client + QPoint(200, 160)) & 0xffffff, Black & 0xffffff);
+    QCOMPARE(shown.pixel(client + QPoint(170, 160)) & 0xffffff, 0xffffffu);
+    QCOMPARE(shown.pixel(client + QPoint(2 * 268, 2 * 276)) & 0xffffff, 0xffffffu);
+    app.stamp({200, 200});
+    QCOMPARE(app.w.画板->image().pixel(200, 200) & 0xffffff, Black & 0xffffff);
+    app.w.btnNew_Click();
+    QCOMPARE(app.w.画板->image().size(), QSize(538, 554));
+}
 
 // After a pause, a stamp is on the screen as soon as it is drawn: no timer stands between the
 // user's move and the disc.

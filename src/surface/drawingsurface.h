@@ -4,17 +4,20 @@
 
 #include <QElapsedTimer>
 #include <QImage>
+#include <QPainter>
 #include <QRegion>
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
 
 // A picture panel that can be painted on. Everything the program hands it is in twips
-// (15 to a logical pixel); its drawing layer lives in one image of the client area's size,
-// rebuilt from the background colour and picture whenever the layer is erased.
+// (15 to a logical pixel, so 7.5 to a device pixel at twice the scale); its drawing layer lives
+// in one image of the client area's size in the screen's own pixels, rebuilt from the
+// background colour and picture whenever the layer is erased.
 class DrawingSurface final : public QWidget {
     Q_OBJECT
 public:
+    // In logical pixels; each of the border's two edges is a whole number of device pixels.
     static constexpr int Border = 2;
     static constexpr float TwipsPerPixel = 15.0f;
     // While stamps come in quick succession, the surface shows them at most this often (ms).
@@ -32,8 +35,11 @@ public:
     void removePicture() { setPicture(QImage()); }
     bool hasPicture() const { return !m_picture.isNull(); }
 
-    // The composite as shown, at the size of the client area.
+    // The composite as shown, at the size of the client area in device pixels, one pixel of the
+    // image to one of the screen.
     const QImage &image() const { return m_image; }
+    // The device pixel ratio the drawing layer was built at.
+    qreal layerRatio() const { return m_layerRatio; }
     float outerWidthTwips() const { return float(width()) * TwipsPerPixel; }
     float outerHeightTwips() const { return float(height()) * TwipsPerPixel; }
     // Repaints now what was drawn and not yet shown.
@@ -50,17 +56,35 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
 
 private:
+    // Where the surface lies in its window's device pixels at a device pixel ratio.
+    struct Pixels {
+        qreal ratio;
+        QPoint logicalOrigin; // the surface's top-left in the window, logical pixels
+        QRect outer;          // device pixels of the window
+        int edge;             // device pixels across each of the border's two edges
+        QRect client() const { return outer.adjusted(2 * edge, 2 * edge, -2 * edge, -2 * edge); }
+    };
+    Pixels pixels(qreal ratio) const;
+    Pixels pixels() const { return pixels(devicePixelRatioF()); }
+    QRect toDevice(const Pixels &px, const QRect &logical) const;
+    QRect toLogical(const Pixels &px, const QRect &layer) const;
+    QSize layerSize(qreal ratio) const;
+
     static QRgb toPixel(std::int32_t colourValue);
     void eraseLayer();
+    void rebuildLayer();
+    void followScreen();
     void drawn(const QRect &rect);
-    QSize clientSize() const;
+    void paintLayer(QPainter &painter, const Pixels &px, const QRect &dirty);
 
     std::int32_t m_backColor = 0xffffff;
     QRgb m_fill = 0xff000000;
     QRgb m_outline = 0xff000000;
     QImage m_picture;
     QImage m_image;
-    QRegion m_drawn; // drawn and not yet asked to be repainted, client coordinates
+    qreal m_layerRatio = 0;
+    bool m_plain = true; // the layer holds its background colour only
+    QRegion m_drawn; // drawn and not yet asked to be repainted, pixels of the layer
     QElapsedTimer m_sinceRepaint;
     QTimer m_repaintTimer;
 };

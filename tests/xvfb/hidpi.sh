@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # At twice the scale (QT_SCALE_FACTOR=2) the window is twice as large and every control, edge
 # and colour lies at twice its place, each pixel of the layout covering two by two pixels of
-# the screen; captions are drawn at the screen's resolution, not enlarged; a drag paints under
-# the pointer at the brush's doubled size; and the kept picture is still 269 x 277.
+# the screen; captions are drawn at the screen's resolution, not enlarged; a drag paints round
+# discs in the screen's own pixels under the pointer; the kept picture is the canvas as the
+# screen shows it, 538 x 554, and reopening shows it back one to one.
 source "$(dirname "$0")/lib.sh" "$@"
 start_x 1600x1200x24
 export QT_SCALE_FACTOR=2
@@ -67,8 +68,8 @@ finer=$(compare -metric AE "$WORK/caption.png" "$WORK/blocky.png" null: 2>&1 || 
 [ "$finer" -gt 200 ] || fail "the caption of btnSave looks enlarged: only $finer pixels finer than 2x2"
 
 # A drag with the red brush: a disc under each position the pointer moves to, with the radius
-# of 50 twips, 3.3 pixels of the window, 6.7 of the screen. The second position is on an odd
-# screen pixel, half a pixel of the window.
+# of 50 twips, 6.7 pixels of the screen. The second position is on an odd screen pixel, half a
+# pixel of the window.
 click 208 672
 xdotool mousemove $((WIN_X + 100)) $((WIN_Y + 100)) mousedown 1 \
     mousemove $((WIN_X + 200)) $((WIN_Y + 150)) mousemove $((WIN_X + 301)) $((WIN_Y + 401)) mouseup 1
@@ -80,15 +81,26 @@ for spot in "200 150" "301 401"; do
         [ "$(rgb $((x + dx)) "$y")" = "255 0 0" ] || fail "no red under the pointer at ($((x + dx)), $y)"
         [ "$(rgb "$x" $((y + dx)))" = "255 0 0" ] || fail "no red under the pointer at ($x, $((y + dx)))"
     done
-    for d in -9 9; do
+    # The disc is drawn in screen pixels, not in blocks of two: the pixel centres within 6.7 of
+    # the pointer's corner are 7 to the left of it and above it and 7 to the right and below,
+    # counting the pixel at the corner.
+    for d in -7 6; do
+        [ "$(rgb $((x + d)) "$y")" = "255 0 0" ] || fail "the disc at ($x, $y) stops short of $d"
+        [ "$(rgb "$x" $((y + d)))" = "255 0 0" ] || fail "the disc at ($x, $y) stops short of $d"
+    done
+    for d in -8 7; do
         [ "$(rgb $((x + d)) "$y")" = "255 255 255" ] || fail "the disc at ($x, $y) reaches $d pixels out"
         [ "$(rgb "$x" $((y + d)))" = "255 255 255" ] || fail "the disc at ($x, $y) reaches $d pixels out"
     done
 done
 [ "$(rgb 100 100)" = "255 255 255" ] || fail "the press alone painted"
+# The canvas's client area on the screen: inside a border of two screen pixels to each edge.
+CANVAS=$WORK/canvas.png
+convert "$SHOT" -crop 538x554+20+20 +repage "$CANVAS"
+blocks=$(convert "$CANVAS" -sample 50% -sample 200% - | compare -metric AE "$CANVAS" - null: 2>&1 || true)
+[ "$blocks" -gt 40 ] || fail "the discs are made of 2x2 blocks: only $blocks pixels finer"
 
-# Keep: the picture file has the canvas's size in the window's pixels, with the discs at the
-# pointer's places: screen (200, 150) is (100, 75) in the window, (90, 65) on the canvas.
+# Keep: the picture file is the canvas's client area as the screen shows it, pixel for pixel.
 click 776 72
 for _ in $(seq 50); do
     [ -s "$WORK/app/Image.bmp" ] && break
@@ -98,10 +110,32 @@ sleep 0.2
 PICTURE=$WORK/app/Image.bmp
 [ -s "$PICTURE" ] || fail "keep wrote no picture"
 [ "$(head -c 2 "$PICTURE")" = BM ] || fail "the picture is not a bitmap"
-[ "$(identify -format '%wx%h' "$PICTURE")" = 269x277 ] ||
-    fail "the picture is $(identify -format '%wx%h' "$PICTURE"), expected 269x277"
-SHOT=$PICTURE
-[ "$(rgb 90 65)" = "255 0 0" ] || fail "the picture has $(rgb 90 65) at (90, 65), expected red"
-[ "$(rgb 140 190)" = "255 0 0" ] || fail "the picture has $(rgb 140 190) at (140, 190), expected red"
-[ "$(rgb 95 65)" = "255 255 255" ] || fail "the picture's disc at (90, 65) is too wide"
-echo "PASS: the window, its pixels, a caption, painting and the picture at twice the scale"
+[ "$(identify -format '%wx%h' "$PICTURE")" = 538x554 ] ||
+    fail "the picture is $(identify -format '%wx%h' "$PICTURE"), expected 538x554"
+differ=$(compare -metric AE "$PICTURE" "$CANVAS" null: 2>&1 || true)
+[ "$differ" = 0 ] || fail "the picture differs from the canvas on the screen in $differ pixels"
+
+# A new sheet of blue paper, then reopen: the picture is back one to one on the screen's pixels.
+click 832 672
+click 776 296
+sleep 0.3
+grab
+[ "$(rgb 300 400)" = "0 0 255" ] || fail "the new sheet is $(rgb 300 400), expected blue"
+click 776 184
+sleep 0.3
+grab
+convert "$SHOT" -crop 538x554+20+20 +repage "$WORK/reopened.png"
+differ=$(compare -metric AE "$PICTURE" "$WORK/reopened.png" null: 2>&1 || true)
+[ "$differ" = 0 ] || fail "the reopened picture differs from the kept one in $differ screen pixels"
+
+# A smaller picture lies at the canvas's top-left, one of its pixels to one of the screen's, and
+# the rest is the paper's blue.
+convert -size 100x60 xc:'rgb(0,255,0)' -type TrueColor BMP3:"$PICTURE"
+click 776 184
+sleep 0.3
+grab
+[ "$(rgb 20 20)" = "0 255 0" ] || fail "the small picture's first pixel shows $(rgb 20 20)"
+[ "$(rgb 119 79)" = "0 255 0" ] || fail "the small picture's last pixel shows $(rgb 119 79)"
+[ "$(rgb 120 50)" = "0 0 255" ] || fail "right of the small picture is $(rgb 120 50), expected blue"
+[ "$(rgb 50 80)" = "0 0 255" ] || fail "below the small picture is $(rgb 50 80), expected blue"
+echo "PASS: the window, its pixels, a caption, painting, keeping and reopening at twice the scale"

@@ -1,6 +1,7 @@
 #include "surface/drawingsurface.h"
 
 #include "surface/bevel.h"
+#include "surface/focusmark.h"
 
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -188,6 +189,9 @@ void DrawingSurface::paintEvent(QPaintEvent *event)
     // A sunken two-pixel border: dark grey and black above and left, white and light grey
     // below and right.
     drawBevel(painter, rect(), QColor(128, 128, 128), Qt::black, Qt::white, QColor(192, 192, 192));
+    // With the focus, the border's inner edge is dashed; the picture inside stays whole.
+    if (hasFocus())
+        drawFocusMark(painter, rect().adjusted(1, 1, -1, -1), QColor(192, 192, 192));
 }
 
 // A press is taken here, so that the drag that follows stays with this surface.

@@ -67,7 +67,7 @@ QString reopenReason(const Failure &failure)
     case Why::DiskFull:
         return QStringLiteral("「%1」のディスクがいっぱいなので");
     case Why::NotAFile:
-        return QStringLiteral("「%1」がファイルではなく、フォルダなどなので");
+        return QStringLiteral("「%1」はファイルではなく、フォルダなどなので");
     case Why::ReadOnlyPicture:
         return QStringLiteral("「%1」が読みとり専用なので");
     case Why::OwnerWouldChange:

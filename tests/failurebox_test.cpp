@@ -219,8 +219,7 @@ void FailureBoxTest::box()
     // One line for the log, in English but for the path and the system's words.
     QCOMPARE(log.count(QLatin1Char('\n')), 1);
     QVERIFY2(log.startsWith(QStringLiteral("pafuro: %1: ").arg(path)), qPrintable(log));
-    QVERIFY2(log.contains(action == Action::Keep ? QStringLiteral("keep") : QStringLiteral("reopen")),
-             qPrintable(log));
+    QVERIFY2(log.contains(QLatin1String(action == Action::Keep ? "keep" : "reopen")), qPrintable(log));
     QVERIFY2(log.contains(detail), qPrintable(log));
 
     box->close();

@@ -435,8 +435,8 @@ void WindowTest::focusMark()
             const int in = std::min({x, y, size.width() - 1 - x, size.height() - 1 - y});
             if (inset < 0)
                 inset = in;
-            QVERIFY2(in == inset, qPrintable(QStringLiteral("the focus changes (%1, %2) off its ring")
-                                                 .arg(x).arg(y)));
+            QVERIFY2(in == inset,
+                     qPrintable(QStringLiteral("the focus changes (%1, %2) off its ring").arg(x).arg(y)));
         }
     }
     QVERIFY2(inset >= 0, "no focus mark");

@@ -66,9 +66,10 @@ void ColourButton::paintEvent(QPaintEvent *)
         // colour keeps its strokes apart from the black ring.
         if (isChecked()) {
             painter.setPen(QColor(m_face));
-            for (const QPoint offset : {QPoint(-1, -1), QPoint(0, -1), QPoint(1, -1), QPoint(-1, 0),
-                                        QPoint(1, 0), QPoint(-1, 1), QPoint(0, 1), QPoint(1, 1)})
-                painter.drawText(inner.translated(offset), Qt::AlignCenter | Qt::TextDontClip, text());
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx)
+                    painter.drawText(inner.translated(dx, dy), Qt::AlignCenter | Qt::TextDontClip,
+                                     text());
         }
         painter.setPen(Qt::black);
         painter.drawText(inner, Qt::AlignCenter | Qt::TextDontClip, text());

@@ -142,7 +142,8 @@ QString failureMessage(Action action, const QString &path, const Failure &failur
     // A folder that could not be found leaves no path; the file's own name still says which.
     const QString file = path.isEmpty() ? QStringLiteral("Image.bmp") : path;
     if (action == Action::Keep) {
-        const QString reason = failure.why == Why::Other ? unexpected(failure) : keepReason(failure);
+        const QString reason =
+            failure.why == Why::Other ? unexpected(failure) : keepReason(failure);
         return reason + QStringLiteral("、「%1」に絵をとっておけませんでした。").arg(file);
     }
     const QString reason = failure.why == Why::Other

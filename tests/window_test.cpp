@@ -84,6 +84,43 @@ QRect inWindow(QWidget *control, QWidget *window)
     return QRect(control->mapTo(window, QPoint(0, 0)), control->size());
 }
 
+QImage grabbed(QWidget *control)
+{
+    return control->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// The pixels of a control's size that lie `inset` pixels in from its edge, all around.
+QList<QPoint> ring(QSize size, int inset)
+{
+    const QRect r = QRect(QPoint(0, 0), size).adjusted(inset, inset, -inset, -inset);
+    QList<QPoint> points;
+    for (int x = r.left(); x <= r.right(); ++x)
+        points << QPoint(x, r.top()) << QPoint(x, r.bottom());
+    for (int y = r.top() + 1; y < r.bottom(); ++y)
+        points << QPoint(r.left(), y) << QPoint(r.right(), y);
+    return points;
+}
+
+int distance(QRgb a, QRgb b)
+{
+    return qAbs(qRed(a) - qRed(b)) + qAbs(qGreen(a) - qGreen(b)) + qAbs(qBlue(a) - qBlue(b));
+}
+
+// Names the controls along the keyboard order, the paper buttons by their index.
+QString describe(QWidget *w)
+{
+    if (w->objectName() == QStringLiteral("紙の色"))
+        return QStringLiteral("紙の色(%1)").arg(
+            static_cast<QAbstractButton *>(w)->group()->id(static_cast<QAbstractButton *>(w)));
+    return w->objectName();
+}
+
+const QStringList tabOrder = {
+    "画板",      "btnSave",   "btnOpen",   "黒色",      "白色",      "赤色",      "青色",
+    "黄色",      "紫色",      "橙色",      "緑色",      "細い",      "普通",      "太い",
+    "極太",      "btnNew",    "btnEnd",    "紙の色(7)", "紙の色(6)", "紙の色(5)", "紙の色(4)",
+    "紙の色(3)", "紙の色(2)", "紙の色(1)", "紙の色(0)", "関係ないやつ"};
+
 } // namespace
 
 class WindowTest : public QObject {
@@ -98,6 +135,8 @@ private Q_SLOTS:
     void pushButtonsAndSurfaces();
     void optionButtons_data();
     void optionButtons();
+    void focusMark_data();
+    void focusMark();
     void selectedLookPressed();
     void selectionMovesWithClick();
     void labels_data();
@@ -295,8 +334,10 @@ void WindowTest::optionButtons()
     const QRect rect(origin + QPoint(32 * column, 32 * row), size);
     QCOMPARE(inWindow(buttons[index], &app.w), rect);
 
-    // The face shows exactly, inside a two-pixel edge; the part a neighbour overlaps excepted.
-    const QRect inside = rect.adjusted(2, 2, -2, -2);
+    // The face shows exactly, inside a two-pixel edge (and a selected button's two rings); the
+    // part a neighbour overlaps excepted.
+    const int edge = selected ? 6 : 2;
+    const QRect inside = rect.adjusted(edge, edge, -edge, -edge);
     COMPARE_PIXEL(image, inside.left(), inside.top(), face);
     COMPARE_PIXEL(image, inside.right(), inside.top(), face);
     COMPARE_PIXEL(image, inside.left(), inside.bottom(), face);
@@ -324,6 +365,97 @@ void WindowTest::optionButtons()
         QVERIFY((image.pixel(cx, rect.bottom()) & 0xffffff) != (Pink & 0xffffff));
         COMPARE_PIXEL(image, cx, rect.bottom() + 1, Pink);
     }
+    // Selected, the button differs from its unselected look over a ring of the face, standing
+    // out from the face even where it is black or white, and the face keeps its colour in the
+    // middle; unselected, that ring is the face itself. (Captions cross a ring's sides.)
+    QAbstractButton *button = buttons[index];
+    buttons[(index + 1) % buttons.size()]->setChecked(true);
+    const QImage up = grabbed(button);
+    button->setChecked(true);
+    const QImage down = grabbed(button);
+    const bool captioned = !button->text().isEmpty();
+    int seen = -1;
+    for (int inset = 2; inset <= 6 && seen < 0; ++inset) {
+        bool stands = true;
+        for (const QPoint p : ring(size, inset)) {
+            if (captioned && p.y() != inset && p.y() != size.height() - 1 - inset)
+                continue;
+            stands = stands && (up.pixel(p) & 0xffffff) == (face & 0xffffff) &&
+                     distance(down.pixel(p), face) >= 255;
+        }
+        if (stands)
+            seen = inset;
+    }
+    QVERIFY2(seen >= 0, "the selected look shows no ring that stands out from the face");
+    if (!captioned) {
+        for (const QImage &look : {up, down})
+            for (int y = size.height() / 2 - 4; y <= size.height() / 2 + 4; ++y)
+                for (int x = size.width() / 2 - 4; x <= size.width() / 2 + 4; ++x)
+                    COMPARE_PIXEL(look, x, y, face);
+    }
+}
+
+// Every control that takes the focus shows it with a ring of dashes, dark and light, that
+// changes nothing else: a button's face keeps its colour, a surface's picture stays whole.
+void WindowTest::focusMark_data()
+{
+    QTest::addColumn<QString>("control");
+    for (const QString &name : tabOrder)
+        QTest::newRow(qPrintable(name)) << name;
+}
+
+void WindowTest::focusMark()
+{
+    QFETCH(QString, control);
+    Window app;
+    app.w.Timer1->stop();
+    QVERIFY(app.show());
+    app.w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&app.w));
+    QWidget *widget = nullptr;
+    for (QWidget *w : app.w.findChildren<QWidget *>())
+        if (describe(w) == control)
+            widget = w;
+    QVERIFY(widget);
+
+    // As after the Tab key: a style draws some focus marks only once the keyboard moved the focus.
+    app.w.setAttribute(Qt::WA_KeyboardFocusChange);
+    QWidget *elsewhere = widget == app.w.btnEnd ? app.w.btnNew : app.w.btnEnd;
+    elsewhere->setFocus(Qt::TabFocusReason);
+    QVERIFY(!widget->hasFocus());
+    const QImage plain = grabbed(widget);
+    widget->setFocus(Qt::TabFocusReason);
+    QVERIFY(widget->hasFocus());
+    const QImage marked = grabbed(widget);
+
+    const QSize size = widget->size();
+    int inset = -1;
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            if (plain.pixel(x, y) == marked.pixel(x, y))
+                continue;
+            const int in = std::min({x, y, size.width() - 1 - x, size.height() - 1 - y});
+            if (inset < 0)
+                inset = in;
+            QVERIFY2(in == inset,
+                     qPrintable(QStringLiteral("the focus changes (%1, %2) off its ring").arg(x).arg(y)));
+        }
+    }
+    QVERIFY2(inset >= 0, "no focus mark");
+    int changed = 0;
+    int dark = 0;
+    int light = 0;
+    const QList<QPoint> mark = ring(size, inset);
+    for (const QPoint p : mark) {
+        changed += plain.pixel(p) != marked.pixel(p);
+        dark += lightness(marked.pixel(p)) < 100;
+        light += lightness(marked.pixel(p)) > 500;
+    }
+    QVERIFY2(changed * 5 >= mark.size() * 2 && dark * 5 >= mark.size() && light * 5 >= mark.size(),
+             qPrintable(QStringLiteral("%1 of %2 pixels changed, %3 dark, %4 light")
+                            .arg(changed).arg(mark.size()).arg(dark).arg(light)));
+    if (qobject_cast<DrawingSurface *>(widget))
+        QVERIFY2(inset < DrawingSurface::Border, "the focus mark covers the picture");
 }
 
 // In each group the selected button's edge differs from every unselected one's, which all agree,
@@ -524,9 +656,11 @@ void WindowTest::captionsCentred()
     QVERIFY(button);
     const QRect rect = inWindow(button, &app.w);
     const QImage image = app.grab();
-    // The caption's strokes inside the edge: darker than any face with a caption.
+    // The caption's strokes inside the edge (and a selected button's rings): darker than any
+    // face with a caption.
     QRect ink;
-    const QRect area = rect.adjusted(2, 2, -2, -2);
+    const int edge = button->isChecked() ? 6 : 2;
+    const QRect area = rect.adjusted(edge, edge, -edge, -edge);
     for (int y = area.top(); y <= area.bottom(); ++y)
         for (int x = area.left(); x <= area.right(); ++x)
             if (lightness(image.pixel(x, y)) < 540)
@@ -578,24 +712,6 @@ void WindowTest::captionlessButtonsNamed()
     }
 }
 
-namespace {
-
-// Names the controls along the keyboard order, the paper buttons by their index.
-QString describe(QWidget *w)
-{
-    if (w->objectName() == QStringLiteral("紙の色"))
-        return QStringLiteral("紙の色(%1)").arg(
-            static_cast<QAbstractButton *>(w)->group()->id(static_cast<QAbstractButton *>(w)));
-    return w->objectName();
-}
-
-const QStringList tabOrder = {
-    "画板",      "btnSave",   "btnOpen",   "黒色",      "白色",      "赤色",      "青色",
-    "黄色",      "紫色",      "橙色",      "緑色",      "細い",      "普通",      "太い",
-    "極太",      "btnNew",    "btnEnd",    "紙の色(7)", "紙の色(6)", "紙の色(5)", "紙の色(4)",
-    "紙の色(3)", "紙の色(2)", "紙の色(1)", "紙の色(0)", "関係ないやつ"};
-
-} // namespace
 
 void WindowTest::focusChain()
 {

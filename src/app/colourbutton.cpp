@@ -1,10 +1,10 @@
 #include "app/colourbutton.h"
 
 #include "surface/bevel.h"
+#include "surface/focusmark.h"
 
 #include <QButtonGroup>
 #include <QPainter>
-#include <QStyleOptionFocusRect>
 
 ColourButton::ColourButton(const QString &name, QRgb face, QWidget *parent)
     : QPushButton(parent), m_face(face)
@@ -21,11 +21,25 @@ ColourButton::ColourButton(const QString &name, QRgb face, QWidget *parent)
     });
 }
 
+namespace {
+
+// A ring `width` pixels deep just inside rect.
+void fillRing(QPainter &painter, const QRect &rect, const QColor &colour, int width)
+{
+    painter.fillRect(QRect(rect.left(), rect.top(), rect.width(), width), colour);
+    painter.fillRect(QRect(rect.left(), rect.bottom() - width + 1, rect.width(), width), colour);
+    painter.fillRect(QRect(rect.left(), rect.top(), width, rect.height()), colour);
+    painter.fillRect(QRect(rect.right() - width + 1, rect.top(), width, rect.height()), colour);
+}
+
+} // namespace
+
 void ColourButton::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     const QRect all = rect();
-    painter.fillRect(all.adjusted(2, 2, -2, -2), QColor(m_face));
+    const QRect face = all.adjusted(Edge, Edge, -Edge, -Edge);
+    painter.fillRect(face, QColor(m_face));
 
     const bool down = isDown() || isChecked();
     const QColor outerLight = down ? Qt::black : Qt::white;
@@ -34,17 +48,30 @@ void ColourButton::paintEvent(QPaintEvent *)
     const QColor outerDark = down ? Qt::white : Qt::black;
     drawBevel(painter, all, outerLight, innerLight, outerDark, innerDark);
 
-    const QRect inner = all.adjusted(3, 3, -3, -3).translated(down ? 1 : 0, down ? 1 : 0);
-    if (!text().isEmpty()) {
-        painter.setPen(Qt::black);
-        painter.setFont(font());
-        painter.drawText(inner, Qt::AlignCenter | Qt::TextDontClip, text());
+    // A selected button sits deep in a white and a black ring: on any face, also black or
+    // white, one of them stands out, and the face's own colour is left in the middle.
+    int mark = Edge + 1;
+    if (isChecked()) {
+        fillRing(painter, face, Qt::white, Ring);
+        fillRing(painter, face.adjusted(Ring, Ring, -Ring, -Ring), Qt::black, Ring);
+        mark = Edge + 2 * Ring + 1;
     }
-    if (hasFocus()) {
-        QStyleOptionFocusRect option;
-        option.initFrom(this);
-        option.rect = inner.adjusted(1, 1, -1, -1);
-        option.backgroundColor = QColor(m_face);
-        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+    if (hasFocus())
+        drawFocusMark(painter, all.adjusted(mark, mark, -mark, -mark));
+
+    if (!text().isEmpty()) {
+        const QRect inner = all.adjusted(3, 3, -3, -3).translated(down ? 1 : 0, down ? 1 : 0);
+        painter.setFont(font());
+        // Where the caption crosses the rings ("極太" fills the whole face), a rim of the face's
+        // colour keeps its strokes apart from the black ring.
+        if (isChecked()) {
+            painter.setPen(QColor(m_face));
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx)
+                    painter.drawText(inner.translated(dx, dy), Qt::AlignCenter | Qt::TextDontClip,
+                                     text());
+        }
+        painter.setPen(Qt::black);
+        painter.drawText(inner, Qt::AlignCenter | Qt::TextDontClip, text());
     }
 }

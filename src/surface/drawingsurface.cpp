@@ -1,6 +1,7 @@
 #include "surface/drawingsurface.h"
 
 #include "surface/bevel.h"
+#include "surface/focusmark.h"
 
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -265,6 +266,9 @@ void DrawingSurface::paintEvent(QPaintEvent *event)
         drawBevel(painter, px.outer, QColor(128, 128, 128), Qt::black, Qt::white,
                   QColor(192, 192, 192), px.edge);
     painter.restore();
+    // With the focus, the border's inner edge is dashed; the picture inside stays whole.
+    if (hasFocus())
+        drawFocusMark(painter, rect().adjusted(1, 1, -1, -1), QColor(192, 192, 192));
 }
 
 // The layer where it meets the screen pixel for pixel; after a move to a screen of another

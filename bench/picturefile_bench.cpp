@@ -53,9 +53,9 @@ void BM_ReopenClick(benchmark::State &state)
 void BM_Write(benchmark::State &state)
 {
     const QImage image = window->画板->image();
-    QString reason;
+    picturefile::Failure failure;
     for (auto _ : state) {
-        if (!picturefile::write(image, window->picturePath, &reason) && failed(state, reason))
+        if (!picturefile::write(image, window->picturePath, &failure) && failed(state, failure.detail))
             break;
     }
 }
@@ -63,10 +63,10 @@ void BM_Write(benchmark::State &state)
 void BM_Read(benchmark::State &state)
 {
     window->btnSave_Click();
-    QString reason;
+    picturefile::Failure failure;
     for (auto _ : state) {
-        const QImage image = picturefile::read(window->picturePath, &reason);
-        if (image.isNull() && failed(state, reason))
+        const QImage image = picturefile::read(window->picturePath, &failure);
+        if (image.isNull() && failed(state, failure.detail))
             break;
         benchmark::DoNotOptimize(image.constBits());
     }
@@ -75,7 +75,7 @@ void BM_Read(benchmark::State &state)
 void BM_Decode(benchmark::State &state)
 {
     window->btnSave_Click();
-    QFile file(window->picturePath);
+    QFile file(QFile::decodeName(window->picturePath));
     file.open(QIODevice::ReadOnly);
     const QByteArray bytes = file.readAll();
     QString reason;
@@ -105,11 +105,12 @@ int main(int argc, char **argv)
     auto w = std::make_unique<frmMain>();
     w->Timer1->stop();
     w->beep = [] {};
-    w->reportError = [](const QString &path, const QString &reason) {
-        std::fprintf(stderr, "%s: %s\n", qUtf8Printable(path), qUtf8Printable(reason));
+    w->reportError = [](picturefile::Action, const QString &path,
+                        const picturefile::Failure &failure) {
+        std::fprintf(stderr, "%s: %s\n", qUtf8Printable(path), qUtf8Printable(failure.detail));
         std::abort();
     };
-    w->picturePath = dir.filePath(QStringLiteral("Image.bmp"));
+    w->picturePath = QFile::encodeName(dir.filePath(QStringLiteral("Image.bmp")));
     showAndWait(*w);
     // A picture with something on it: discs in several colours and sizes.
     for (int i = 0; i < 40; ++i) {

@@ -19,8 +19,8 @@ struct Window {
     {
         w.Timer1->stop();
         w.beep = [] {};
-        w.reportError = [](const QString &, const QString &) {};
-        w.picturePath = dir.filePath(QStringLiteral("Image.bmp"));
+        w.reportError = [](picturefile::Action, const QString &, const picturefile::Failure &) {};
+        w.picturePath = QFile::encodeName(dir.filePath(QStringLiteral("Image.bmp")));
         w.show();
     }
     static void click(QAbstractButton *button) { QTest::mouseClick(button, Qt::LeftButton); }

@@ -54,9 +54,10 @@ int keepForEver(const QString &directory)
         return 2;
     frmMain w;
     w.beep = [] {};
-    w.picturePath = directory + QStringLiteral("/Image.bmp");
-    w.reportError = [](const QString &path, const QString &reason) {
-        std::fprintf(stderr, "keep failed: %s: %s\n", qPrintable(path), qPrintable(reason));
+    w.picturePath = QFile::encodeName(directory + QStringLiteral("/Image.bmp"));
+    w.reportError = [](picturefile::Action, const QString &path,
+                       const picturefile::Failure &failure) {
+        std::fprintf(stderr, "keep failed: %s: %s\n", qPrintable(path), qPrintable(failure.detail));
         std::_Exit(3);
     };
     const QImage pictures[2] = {bigPicture(0), bigPicture(1)};
@@ -122,9 +123,9 @@ private slots:
             midKeep += progress->inKeep ? 1 : 0;
             keeps += progress->keeps;
 
-            QString reason;
-            const QImage kept = picturefile::read(picture, &reason);
-            QVERIFY2(!kept.isNull(), qPrintable(QStringLiteral("after kill %1: %2").arg(kills).arg(reason)));
+            picturefile::Failure failure;
+            const QImage kept = picturefile::read(QFile::encodeName(picture), &failure);
+            QVERIFY2(!kept.isNull(), qPrintable(QStringLiteral("after kill %1: %2").arg(kills).arg(failure.detail)));
             const QImage pixels = kept.convertToFormat(QImage::Format_RGB32);
             const int which = pixels == expected[0] ? 0 : pixels == expected[1] ? 1 : -1;
             QVERIFY2(which >= 0, qPrintable(QStringLiteral("after kill %1 the file is neither "
@@ -146,9 +147,9 @@ private slots:
         static const QRegularExpression saveFileName(QStringLiteral("^Image\\.bmp\\.[A-Za-z0-9]{6}$"));
         for (const QString &name : strays) {
             QVERIFY2(saveFileName.match(name).hasMatch(), qPrintable(name));
-            QString reason;
-            const QImage left = picturefile::read(dir.filePath(name), &reason);
-            QVERIFY2(!left.isNull(), qPrintable(name + QStringLiteral(": ") + reason));
+            picturefile::Failure failure;
+            const QImage left = picturefile::read(QFile::encodeName(dir.filePath(name)), &failure);
+            QVERIFY2(!left.isNull(), qPrintable(name + QStringLiteral(": ") + failure.detail));
             const QImage pixels = left.convertToFormat(QImage::Format_RGB32);
             QVERIFY2(pixels == expected[0] || pixels == expected[1], qPrintable(name));
         }

@@ -27,8 +27,8 @@ struct Window {
         // The side panel's random circles would land among the discs these tests look for.
         w.Timer1->stop();
         w.beep = [this] { ++beeps; };
-        w.reportError = [this](const QString &, const QString &) { ++errors; };
-        w.picturePath = dir.filePath(QStringLiteral("Image.bmp"));
+        w.reportError = [this](picturefile::Action, const QString &, const picturefile::Failure &) { ++errors; };
+        w.picturePath = QFile::encodeName(dir.filePath(QStringLiteral("Image.bmp")));
     }
     bool show()
     {
@@ -356,7 +356,7 @@ void PaintTest::dragBelongsToItsControl()
     QCOMPARE(app.w.state.PenRed, 0);
     QCOMPARE(app.w.state.PenSize, 50);
     QVERIFY(app.w.紙の色[1]->isChecked());
-    QVERIFY(!QFile::exists(app.w.picturePath));
+    QVERIFY(!QFile::exists(QFile::decodeName(app.w.picturePath)));
     QCOMPARE(app.beeps, 0);
 }
 

@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <cerrno>
 #include <cstring>
@@ -330,14 +331,33 @@ enum class Failure {
     Directory,
     EndlessDevice,
     Pipe,
+    LinkToMissing,
+    PixelDataPastEnd,
     KeepOntoDirectory,
     KeepIntoMissingDirectory,
+    KeepOntoPipe,
+    KeepThroughLinkToDevice,
+    KeepOntoReadOnly,
+    KeepFolderUnknown,
 };
+
+// The node at a path and, for a link, the one it leads to: kind, identity, owner and mode.
+QString nodeOf(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat own {}, target {};
+    const bool linked = ::lstat(name.constData(), &own) == 0;
+    const bool leads = ::stat(name.constData(), &target) == 0;
+    return QStringLiteral("%1 %2 %3 %4 | %5 %6 %7 %8")
+        .arg(linked ? own.st_mode : 0).arg(own.st_ino).arg(own.st_uid).arg(own.st_nlink)
+        .arg(leads ? target.st_mode : 0).arg(target.st_ino).arg(target.st_uid).arg(target.st_size);
+}
 
 } // namespace
 
 Q_DECLARE_METATYPE(Compression)
 Q_DECLARE_METATYPE(Failure)
+Q_DECLARE_METATYPE(picturefile::Why)
 
 class PictureFileTest : public QObject {
     Q_OBJECT
@@ -498,7 +518,7 @@ private slots:
         SheetWindow::click(t.w.極太);
         t.stamp(5, 5);
         t.stamp(250, 260);
-        QVERIFY(writeFile(t.w.picturePath, bytes));
+        QVERIFY(writeFile(QFile::decodeName(t.w.picturePath), bytes));
 
         SheetWindow::click(t.w.btnOpen);
         QVERIFY2(t.reports.isEmpty(), t.reports.isEmpty() ? "" : qPrintable(t.reports[0].reason));
@@ -527,7 +547,7 @@ private slots:
         const QImage many = pattern(37, 23, 16);
         const QByteArray whole = encodeBmp(many, {}, 24);
         const int stride = 112;
-        QVERIFY(writeFile(t.w.picturePath, whole.left(54 + 10 * stride)));
+        QVERIFY(writeFile(QFile::decodeName(t.w.picturePath), whole.left(54 + 10 * stride)));
         SheetWindow::click(t.w.btnOpen);
         QVERIFY(t.reports.isEmpty());
         const QImage canvas = t.canvas();
@@ -560,25 +580,31 @@ private slots:
 
     void failure_data()
     {
+        using W = picturefile::Why;
         QTest::addColumn<Failure>("failure");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("reopen: missing file")
-            << Failure::Missing << QString::fromLocal8Bit(strerror(ENOENT));
-        QTest::newRow("reopen: empty file") << Failure::Empty << QString();
-        QTest::newRow("reopen: truncated header") << Failure::Truncated << QString();
-        QTest::newRow("reopen: not a picture") << Failure::NotAPicture << QString();
-        QTest::newRow("reopen: corrupt header") << Failure::CorruptHeader << QString();
-        QTest::newRow("reopen: bmp claiming 60000 x 60000") << Failure::HugeBmp << QString();
-        QTest::newRow("reopen: png claiming 60000 x 60000") << Failure::HugePng << QString();
-        QTest::newRow("reopen: a directory")
-            << Failure::Directory << QString::fromLocal8Bit(strerror(EISDIR));
-        QTest::newRow("reopen: a device without end")
-            << Failure::EndlessDevice << QString::fromLocal8Bit(strerror(EFBIG));
-        QTest::newRow("reopen: a pipe that nobody writes") << Failure::Pipe << QString();
-        QTest::newRow("keep: onto a directory")
-            << Failure::KeepOntoDirectory << QString::fromLocal8Bit(strerror(EISDIR));
+        QTest::addColumn<picturefile::Why>("why");
+        QTest::newRow("reopen: missing file") << Failure::Missing << W::Missing;
+        QTest::newRow("reopen: empty file") << Failure::Empty << W::NotAPicture;
+        QTest::newRow("reopen: truncated header") << Failure::Truncated << W::NotAPicture;
+        QTest::newRow("reopen: not a picture") << Failure::NotAPicture << W::NotAPicture;
+        QTest::newRow("reopen: corrupt header") << Failure::CorruptHeader << W::NotAPicture;
+        QTest::newRow("reopen: bmp claiming 60000 x 60000") << Failure::HugeBmp << W::TooLarge;
+        QTest::newRow("reopen: png claiming 60000 x 60000") << Failure::HugePng << W::TooLarge;
+        QTest::newRow("reopen: a directory") << Failure::Directory << W::NotAFile;
+        QTest::newRow("reopen: a device without end") << Failure::EndlessDevice << W::NotAFile;
+        QTest::newRow("reopen: a pipe that nobody writes") << Failure::Pipe << W::NotAFile;
+        QTest::newRow("reopen: link to a missing file") << Failure::LinkToMissing << W::Missing;
+        QTest::newRow("reopen: pixel data past the end")
+            << Failure::PixelDataPastEnd << W::NotAPicture;
+        QTest::newRow("keep: onto a directory") << Failure::KeepOntoDirectory << W::NotAFile;
         QTest::newRow("keep: into a missing directory")
-            << Failure::KeepIntoMissingDirectory << QString::fromLocal8Bit(strerror(ENOENT));
+            << Failure::KeepIntoMissingDirectory << W::Missing;
+        QTest::newRow("keep: onto a pipe") << Failure::KeepOntoPipe << W::NotAFile;
+        QTest::newRow("keep: through a link to a device")
+            << Failure::KeepThroughLinkToDevice << W::NotAFile;
+        QTest::newRow("keep: onto a read-only picture")
+            << Failure::KeepOntoReadOnly << W::ReadOnlyPicture;
+        QTest::newRow("keep: folder unknown") << Failure::KeepFolderUnknown << W::FolderUnknown;
     }
 
     // The handler stops at the failed step: canvas unchanged, no notice, no beep, the pending
@@ -586,9 +612,9 @@ private slots:
     void failure()
     {
         QFETCH(Failure, failure);
-        QFETCH(QString, reason);
+        QFETCH(picturefile::Why, why);
         SheetWindow t;
-        const QString path = t.w.picturePath;
+        const QString path = QFile::decodeName(t.w.picturePath);
         const QByteArray good = encodeBmp(pattern(37, 23, 16), {}, 24);
         bool keep = false;
         switch (failure) {
@@ -613,7 +639,36 @@ private slots:
             keep = true;
             break;
         case Failure::KeepIntoMissingDirectory:
-            t.w.picturePath = t.dir.filePath("gone/Image.bmp");
+            t.w.picturePath = QFile::encodeName(t.dir.filePath("gone/Image.bmp"));
+            keep = true;
+            break;
+        case Failure::LinkToMissing: QVERIFY(QFile::link(t.dir.filePath("gone"), path)); break;
+        case Failure::PixelDataPastEnd: {
+            QByteArray bad = good;
+            qToLittleEndian<quint32>(quint32(good.size()), bad.data() + 10);
+            QVERIFY(writeFile(path, bad));
+            break;
+        }
+        case Failure::KeepOntoPipe:
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+            keep = true;
+            break;
+        case Failure::KeepThroughLinkToDevice: {
+            const QByteArray device = QFile::encodeName(t.dir.filePath("null"));
+            if (::mknod(device.constData(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+                QSKIP("making a device node needs root");
+            QVERIFY(QFile::link(t.dir.filePath("null"), path));
+            keep = true;
+            break;
+        }
+        case Failure::KeepOntoReadOnly:
+            QVERIFY(writeFile(path, good));
+            QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup |
+                                                    QFileDevice::ReadOther));
+            keep = true;
+            break;
+        case Failure::KeepFolderUnknown:
+            t.w.picturePath.clear();
             keep = true;
             break;
         }
@@ -621,7 +676,8 @@ private slots:
         SheetWindow::click(t.w.btnNew);
         t.stamp(100, 100);
         const QImage canvas = t.canvas();
-        const QString before = contentsOf(t.w.picturePath);
+        const QString shown = picturefile::displayPath(t.w.picturePath);
+        const QString before = contentsOf(shown) + nodeOf(shown);
         const QStringList entries =
             QDir(t.dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
         const long memoryBefore = peakMemoryKiB();
@@ -632,16 +688,15 @@ private slots:
                  qPrintable(QStringLiteral("peak address space grew by %1 KiB")
                                 .arg(peakMemoryKiB() - memoryBefore)));
         QCOMPARE(t.reports.size(), 1);
-        QCOMPARE(t.reports[0].path, t.w.picturePath);
+        QCOMPARE(t.reports[0].path, shown);
         QVERIFY(!t.reports[0].reason.isEmpty());
-        if (!reason.isEmpty())
-            QCOMPARE(t.reports[0].reason, reason);
+        QCOMPARE(t.reports[0].why, why);
         QCOMPARE(t.beeps, 1);
         QCOMPARE(t.w.InfoDis->text(), newSheetNotice);
         QVERIFY(!t.w.InfoDisTime->isActive());
         const QString wrong = firstDifference(t.canvas(), canvas);
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
-        QCOMPARE(contentsOf(t.w.picturePath), before);
+        QCOMPARE(contentsOf(shown) + nodeOf(shown), before);
         QCOMPARE(QDir(t.dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), entries);
 
         // The program goes on.
@@ -676,8 +731,8 @@ private slots:
         } unmount{diskPath};
 
         const QByteArray old = encodeBmp(pattern(37, 23, 16), {}, 24);
-        t.w.picturePath = disk + "/Image.bmp";
-        QVERIFY(writeFile(t.w.picturePath, old));
+        t.w.picturePath = QFile::encodeName(disk + "/Image.bmp");
+        QVERIFY(writeFile(disk + "/Image.bmp", old));
         const QString filler = disk + "/filler";
         if (readOnly) {
             QVERIFY(::mount("tmpfs", diskPath.constData(), "tmpfs", MS_REMOUNT | MS_RDONLY,
@@ -701,9 +756,9 @@ private slots:
         SheetWindow::click(t.w.btnSave);
 
         QCOMPARE(t.reports.size(), 1);
-        QCOMPARE(t.reports[0].path, t.w.picturePath);
-        QCOMPARE(t.reports[0].reason,
-                 QString::fromLocal8Bit(strerror(readOnly ? EROFS : ENOSPC)));
+        QCOMPARE(t.reports[0].path, disk + "/Image.bmp");
+        QCOMPARE(t.reports[0].why,
+                 readOnly ? picturefile::Why::ReadOnlyDisk : picturefile::Why::DiskFull);
         QCOMPARE(t.beeps, 1);
         QCOMPARE(t.w.InfoDis->text(), newSheetNotice);
         QVERIFY(!t.w.InfoDisTime->isActive());

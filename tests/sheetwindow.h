@@ -15,6 +15,7 @@
 struct SheetWindow {
     struct Report {
         QString path;
+        picturefile::Why why;
         QString reason;
     };
 
@@ -28,10 +29,11 @@ struct SheetWindow {
         // The side panel's animation has no part in these tests; stopped, it cannot disturb a grab.
         w.Timer1->stop();
         w.beep = [this] { ++beeps; };
-        w.reportError = [this](const QString &path, const QString &reason) {
-            reports.append({path, reason});
+        w.reportError = [this](picturefile::Action, const QString &path,
+                               const picturefile::Failure &failure) {
+            reports.append({path, failure.why, failure.detail});
         };
-        w.picturePath = dir.filePath(QStringLiteral("Image.bmp"));
+        w.picturePath = QFile::encodeName(dir.filePath(QStringLiteral("Image.bmp")));
         w.show();
         exposed = QTest::qWaitForWindowExposed(&w);
     }
@@ -54,7 +56,7 @@ struct SheetWindow {
 
     QByteArray pictureBytes() const
     {
-        QFile file(w.picturePath);
+        QFile file(QFile::decodeName(w.picturePath));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 };

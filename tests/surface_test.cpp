@@ -45,8 +45,8 @@ struct Window {
         // The side panel's circles are drawn on a surface too; they would only add repaints.
         w.Timer1->stop();
         w.beep = [] {};
-        w.reportError = [](const QString &, const QString &) {};
-        w.picturePath = dir.filePath(QStringLiteral("Image.bmp"));
+        w.reportError = [](picturefile::Action, const QString &, const picturefile::Failure &) {};
+        w.picturePath = QFile::encodeName(dir.filePath(QStringLiteral("Image.bmp")));
     }
     // Shown on the screen of that device pixel ratio (1 unless asked).
     bool show(qreal ratio = 1)

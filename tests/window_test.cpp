@@ -26,8 +26,8 @@ struct Window {
     Window()
     {
         w.beep = [this] { ++beeps; };
-        w.reportError = [](const QString &, const QString &) {};
-        w.picturePath = dir.filePath(QStringLiteral("Image.bmp"));
+        w.reportError = [](picturefile::Action, const QString &, const picturefile::Failure &) {};
+        w.picturePath = QFile::encodeName(dir.filePath(QStringLiteral("Image.bmp")));
     }
     bool show()
     {

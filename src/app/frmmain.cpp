@@ -1,15 +1,14 @@
 #include "app/frmmain.h"
 
 #include "app/colourvalue.h"
+#include "sheet/failurebox.h"
+#include "sheet/picturefile.h"
 
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCoreApplication>
 #include <QIcon>
 #include <QImageReader>
-#include <QMessageBox>
-
-#include <cstdio>
 
 #include <random>
 
@@ -94,16 +93,11 @@ frmMain::frmMain(QWidget *parent)
           // The top 24 bits of each 32-bit output, scaled by 2^-24: uniform in [0, 1), never 1.
           return float(generator() >> 8) * (1.0f / 16777216.0f);
       }),
-      reportError([this](const QString &path, const QString &reason) {
-          std::fprintf(stderr, "pafuro: %s: %s\n", qUtf8Printable(path), qUtf8Printable(reason));
-          // Modal, but shown without a nested event loop, so the handler still ends at once.
-          auto *box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Pafuro"), reason,
-                                      QMessageBox::Ok, this);
-          box->setAttribute(Qt::WA_DeleteOnClose);
-          box->setWindowModality(Qt::ApplicationModal);
-          box->show();
+      reportError([this](picturefile::Action action, const QString &path,
+                         const picturefile::Failure &failure) {
+          showFailure(this, action, path, failure);
       }),
-      picturePath(QCoreApplication::applicationDirPath() + QStringLiteral("/Image.bmp"))
+      picturePath(picturefile::pathBesideProgram())
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Pafuro"));

@@ -4,6 +4,7 @@
 #include "app/grouppanel.h"
 #include "app/staterecord.h"
 #include "notice/messageline.h"
+#include "sheet/failure.h"
 #include "surface/drawingsurface.h"
 
 #include <QLabel>
@@ -29,9 +30,11 @@ public:
     std::function<void()> beep;
     std::function<float()> random;
     // How a failed keep or reopen is reported: a line on standard error and a modal error box.
-    std::function<void(const QString &path, const QString &reason)> reportError;
-    // The picture file's path; the executable's directory unless a test points it elsewhere.
-    QString picturePath;
+    std::function<void(picturefile::Action, const QString &path, const picturefile::Failure &)>
+        reportError;
+    // The picture file's path as the file system's bytes, in the executable's folder unless a
+    // test points it elsewhere; empty when that folder cannot be known.
+    QByteArray picturePath;
 
     DrawingSurface *画板;
     ColourButton *btnSave;

@@ -19,4 +19,12 @@ APP_PID=
 [ -n "$status" ] || fail "the program did not end after the click"
 [ "$status" -eq 0 ] || fail "exit status $status"
 [ ! -e "$WORK/app/Image.bmp" ] || fail "the end wrote a picture file"
-echo "PASS: ended with status 0"
+# Without a display: one line saying so and status 1, no abort.
+for display in "-u DISPLAY" "DISPLAY=:$((RANDOM % 900 + 100))"; do
+    # shellcheck disable=SC2086
+    env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM $display "$PROGRAM_BUILT" 2>"$WORK/nodisplay.err" && status=0 || status=$?
+    [ "$status" -eq 1 ] || fail "without a display ($display) exit status $status"
+    [ "$(wc -l <"$WORK/nodisplay.err")" -eq 1 ] && grep -q '^pafuro: cannot open display' "$WORK/nodisplay.err" ||
+        fail "without a display ($display): $(cat "$WORK/nodisplay.err")"
+done
+echo "PASS: ended with status 0; without a display one line and status 1"

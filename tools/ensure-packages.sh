@@ -18,12 +18,14 @@ ensure_packages() {
 
 # What building and running the program needs.
 RUN_PACKAGES=(cmake make g++ qt6-base-dev libxcb1-dev fonts-konatu fonts-motoya-l-maruberi
-              fonts-ipafont-mincho fonts-noto-cjk)
+              fonts-ipafont-mincho fonts-noto-cjk
+              pkgconf libxcb-xkb-dev libcanberra0 libcanberra-pulse sound-theme-freedesktop)
 # What the tests need besides.
 TEST_PACKAGES=(xvfb xauth xdotool imagemagick x11-utils libx11-dev libxtst-dev libbenchmark-dev
                desktop-file-utils appstream
                dbus-daemon dbus-bin at-spi2-core python3-gi gir1.2-atspi-2.0 strace
                weston qt6-wayland
+               pulseaudio pulseaudio-utils sox
                clang libclang-rt-14-dev locales)
 
 build_release() {

@@ -57,10 +57,25 @@ def listen(app_name, count):
     listener.deregister('object:state-changed:showing')
 
 
+def find_button(obj, name):
+    if obj.get_role() == Atspi.Role.PUSH_BUTTON and obj.get_name() == name:
+        return obj
+    for i in range(obj.get_child_count()):
+        found = find_button(obj.get_child_at_index(i), name)
+        if found is not None:
+            return found
+    return None
+
+
 if __name__ == '__main__':
     mode, app_name = sys.argv[1], sys.argv[2]
     app = find_app(app_name)
-    if mode == 'tree':
+    if mode == 'press':
+        button = find_button(app, sys.argv[3])
+        if button is None:
+            sys.exit(f'no push button named {sys.argv[3]}')
+        button.do_action(0)
+    elif mode == 'tree':
         for child in range(app.get_child_count()):
             tree(app.get_child_at_index(child))
     else:

@@ -1,0 +1,212 @@
+#!/usr/bin/env bash
+# The beep as it is heard, beside a sound server of the test's own (PulseAudio whose one sink is
+# a null sink, its monitor recorded):
+#  - X: a new sheet and its fall-back play two sounds that are not silence, each with one bell
+#    notification; three new sheets in quick succession, the sound server held up for a moment,
+#    play four, none lost or merged.
+#  - X with the server's own bell switched off, as a desktop that takes the bell over does:
+#    the X bell rings, the program plays nothing.
+#  - X without a sound server: the X bell rings instead. With one that takes the connection
+#    and never answers: the click's handler returns, later beeps ring the X bell, and the
+#    program ends at once, status 0.
+#  - Wayland (weston, headless), the button pressed over AT-SPI: two sounds, not silence.
+# Runs on a private session bus, which the accessibility bus needs.
+if [ -z "${PAFURO_PRIVATE_BUS:-}" ]; then
+    exec env PAFURO_PRIVATE_BUS=1 dbus-run-session -- bash "$0" "$@"
+fi
+source "$(dirname "$0")/lib.sh" "$@"
+ATSPI=(/usr/bin/python3 "$(dirname "$0")/atspi.py")
+skip() { echo "SKIP: $*"; exit 77; }
+
+# The sound server and its clients meet in private folders.
+export XDG_RUNTIME_DIR=$WORK/runtime HOME=$WORK/home
+mkdir -m 700 "$XDG_RUNTIME_DIR" "$HOME"
+unset PULSE_SERVER
+export CANBERRA_DRIVER=pulse
+printf 'autospawn = no\n' >"$WORK/client.conf"
+export PULSE_CLIENTCONFIG=$WORK/client.conf
+pulseaudio -n --daemonize=no --exit-idle-time=-1 --log-target=file:"$WORK/pulse.log" \
+    -L "module-null-sink sink_name=bellsink rate=48000 channels=2" \
+    -L "module-native-protocol-unix" >/dev/null 2>&1 &
+PULSE_PID=$!
+SUB_PID=
+REC_PID=
+BELL_PID=
+WESTON_PID=
+trap 'kill $SUB_PID $REC_PID $BELL_PID $WESTON_PID $PULSE_PID 2>/dev/null || true; cleanup' EXIT
+for _ in $(seq 150); do
+    pactl info >/dev/null 2>&1 && break
+    sleep 0.05
+done
+pactl info >/dev/null 2>&1 || fail "the sound server did not start: $(tail -n 3 "$WORK/pulse.log")"
+
+# Records what the sink plays from here on.
+listen() {
+    pactl subscribe >"$WORK/$1.events" 2>/dev/null &
+    SUB_PID=$!
+    parec -d bellsink.monitor --latency-msec=20 --rate=48000 --channels=2 --format=s16le --raw \
+        >"$WORK/$1.raw" &
+    REC_PID=$!
+    sleep 0.3
+}
+# Ends the recording; sets STREAMS (sounds played), PEAK and BURSTS (stretches of sound above
+# -45 dBFS; the null sink runs ahead of real time, so sounds closer than about 0.7 s may merge).
+heard() {
+    sleep 0.5
+    kill -INT "$REC_PID"
+    wait "$REC_PID" 2>/dev/null || true
+    kill "$SUB_PID"
+    wait "$SUB_PID" 2>/dev/null || true
+    REC_PID= SUB_PID=
+    STREAMS=$(grep -c "'new' on sink-input" "$WORK/$1.events" || true)
+    sox -t raw -r 48000 -e signed -b 16 -c 2 "$WORK/$1.raw" "$WORK/$1.wav"
+    PEAK=$(sox "$WORK/$1.wav" -n stat 2>&1 | awk '/^Maximum amplitude/ { print $3 }')
+    mkdir "$WORK/$1.bursts"
+    sox "$WORK/$1.wav" "$WORK/$1.bursts/b.wav" silence 1 0.002 -45d 1 0.1 -45d : newfile : restart \
+        2>/dev/null
+    BURSTS=0
+    for burst in "$WORK/$1.bursts"/b*.wav; do
+        [ -f "$burst" ] || continue
+        if awk -v p="$(sox "$burst" -n stat 2>&1 | awk '/^Maximum amplitude/ { print $3 }')" \
+            'BEGIN { exit !(p > 0.0056) }'; then
+            BURSTS=$((BURSTS + 1))
+        fi
+    done
+}
+loud() { awk -v p="$PEAK" 'BEGIN { exit !(p > 0.05) }'; }
+
+click() { xdotool mousemove $((WIN_X + $1)) $((WIN_Y + $2)) click 1; }
+bells() { wc -l <"$WORK/bells"; }
+# Ends the program with btnEnd: it must be gone within two seconds, with status 0.
+end_app() {
+    click 388 204
+    for _ in $(seq 40); do
+        kill -0 "$APP_PID" 2>/dev/null || break
+        sleep 0.05
+    done
+    kill -0 "$APP_PID" 2>/dev/null && fail "$1: the program was still running 2 s after btnEnd"
+    local status=0
+    wait "$APP_PID" || status=$?
+    APP_PID=
+    [ "$status" -eq 0 ] || fail "$1: the program ended with status $status: $(tail -n 3 "$WORK/app.err")"
+}
+
+start_x
+"$TOOLS/bellcount" >"$WORK/bells" 2>"$WORK/bellcount.err" &
+BELL_PID=$!
+for _ in $(seq 50); do
+    grep -qs listening "$WORK/bellcount.err" && break
+    sleep 0.05
+done
+grep -q listening "$WORK/bellcount.err" || fail "the bell listener did not start: $(cat "$WORK/bellcount.err")"
+
+# X, the sound server answering.
+start_app
+listen x
+click 388 148 # btnNew
+sleep 2.4
+heard x
+[ "$STREAMS" -eq 2 ] && [ "$BURSTS" -eq 2 ] && loud ||
+    fail "X: a new sheet and its fall-back played $STREAMS sounds, $BURSTS heard, peak $PEAK; expected 2"
+[ "$(bells)" -eq 2 ] || fail "X: $(bells) bell notifications for two beeps"
+# Three new sheets at once while the sound server is held up for a moment: no beep is lost or
+# merged with another, and none waits for the server.
+listen x2
+kill -STOP "$PULSE_PID"
+xdotool mousemove $((WIN_X + 388)) $((WIN_Y + 148)) click --repeat 3 --delay 1 1
+sleep 0.3
+bells_held=$(bells)
+kill -CONT "$PULSE_PID"
+[ "$bells_held" -eq 5 ] || fail "X: $bells_held bell notifications, expected 5, while the sound server was held up"
+sleep 2.4
+heard x2
+[ "$STREAMS" -eq 4 ] || fail "X: three new sheets at once and a fall-back played $STREAMS sounds, expected 4"
+[ "$(bells)" -eq 6 ] || fail "X: $(bells) bell notifications for six beeps"
+
+# X, the server's bell taken over by a desktop.
+"$TOOLS/audiblebell" off || fail "could not switch the X server's bell off"
+listen off
+click 388 148
+sleep 2.4
+heard off
+[ "$STREAMS" -eq 0 ] || fail "X, the bell taken over: the program played $STREAMS sounds itself"
+[ "$(bells)" -eq 8 ] || fail "X, the bell taken over: $(bells) bell notifications, expected 8"
+end_app "X"
+"$TOOLS/audiblebell" on || fail "could not switch the X server's bell on"
+
+# X, no sound server: the X bell instead, and a prompt end.
+export PULSE_SERVER=unix:$WORK/no-server
+start_app
+click 388 148
+sleep 2.4
+[ "$(bells)" -eq 10 ] || fail "X, no sound server: $(bells) bell notifications, expected 10"
+end_app "X, no sound server"
+
+# X, a sound server that takes the connection and never answers.
+python3 -c '
+import socket, sys
+server = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+server.bind(sys.argv[1])
+server.listen(8)
+print("listening", flush=True)
+held = []
+while True:
+    held.append(server.accept()[0])
+    print("taken", flush=True)
+' "$WORK/hung" >"$WORK/hung.log" &
+HUNG_PID=$!
+trap 'kill $HUNG_PID $SUB_PID $REC_PID $BELL_PID $WESTON_PID $PULSE_PID 2>/dev/null || true; cleanup' EXIT
+for _ in $(seq 50); do
+    grep -q listening "$WORK/hung.log" && break
+    sleep 0.05
+done
+export PULSE_SERVER=unix:$WORK/hung
+start_app
+click 388 148
+for _ in $(seq 40); do
+    grep -q taken "$WORK/hung.log" && break
+    sleep 0.05
+done
+grep -q taken "$WORK/hung.log" || fail "X, a hung sound server: the program never went to it"
+# A beep that cannot start is dropped; one rung a second later, the server still silent, is the
+# X bell.
+sleep 1.2
+click 388 148
+sleep 0.3
+[ "$(bells)" -eq 11 ] || fail "X, a hung sound server: $(bells) bell notifications, expected 11"
+end_app "X, a hung sound server"
+unset PULSE_SERVER
+kill "$BELL_PID"
+BELL_PID=
+
+# Wayland.
+command -v weston >/dev/null || skip "weston is not installed (the X phases passed)"
+printf '[shell]\nanimation=none\nclose-animation=none\nstartup-animation=none\n' >"$WORK/weston.ini"
+export WAYLAND_DISPLAY=pafuro-sound
+weston --config="$WORK/weston.ini" --backend=headless-backend.so --use-pixman --width=1024 \
+    --height=768 --idle-time=0 --socket="$WAYLAND_DISPLAY" >"$WORK/weston.log" 2>&1 &
+WESTON_PID=$!
+for _ in $(seq 200); do
+    [ -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ] && break
+    kill -0 "$WESTON_PID" 2>/dev/null || break
+    sleep 0.05
+done
+[ -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ] ||
+    skip "weston could not start headless: $(tail -n 3 "$WORK/weston.log") (the X phases passed)"
+unset DISPLAY
+dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress \
+    >/dev/null 2>&1 || fail "the accessibility bus did not start"
+QT_QPA_PLATFORM=wayland QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$WORK/app/pafuro" \
+    >"$WORK/app.out" 2>"$WORK/app.err" &
+APP_PID=$!
+listen wayland
+"${ATSPI[@]}" press pafuro '新しい紙にする。' || fail "Wayland: could not press btnNew over AT-SPI"
+sleep 2.4
+heard wayland
+[ "$STREAMS" -eq 2 ] && [ "$BURSTS" -eq 2 ] && loud ||
+    fail "Wayland: a new sheet and its fall-back played $STREAMS sounds, $BURSTS heard, peak $PEAK; expected 2"
+kill "$APP_PID"
+wait "$APP_PID" 2>/dev/null || true
+APP_PID=
+echo "PASS: two beeps heard under X and Wayland, the X bell left to a desktop that took it over," \
+    "and neither a missing nor a hung sound server holds the program up"

@@ -5,7 +5,8 @@
 #  - start-up: median time from exec to the window mapped, the floor, the program and, where
 #    installed, mtPaint (a small desktop paint program, with a HOME of its own) started in turn;
 #  - memory: resident (RSS) and proportional (PSS) size, /proc/PID/smaps_rollup, 2 s after
-#    the window is mapped, median of several starts alternating with the floor's;
+#    the window is mapped, median of several starts alternating with the floor's and with the
+#    floor's holding one line of text (what any text costs: font configuration, FreeType...);
 #  - idle: CPU time (all threads, /proc/PID/task/*/schedstat) over 30 s with the side panel's
 #    animation running and nobody touching the window, as a share of one core, median of three
 #    starts;
@@ -89,21 +90,27 @@ startup_ms=$(printf '%s\n' "${app_start[@]}" | median)
 mtpaint_start_ms=
 [ -z "$MTPAINT" ] || mtpaint_start_ms=$(printf '%s\n' "${mtpaint_start[@]}" | median)
 
-# Memory after start-up, the floor and the program in turn.
+# Memory after start-up, the floor, the floor with a line of text and the program in turn.
 smaps() { awk -v key="$2:" '$1 == key { print $2 }' /proc/"$1"/smaps_rollup; }
+floor_memory() { # prefix, floor's arguments...
+    local line
+    line=$("$BENCH_TOOLS/mapwait" -k -n Floor -- "${FLOOR[@]}" "${@:2}" 2>>"$WORK/app.err") ||
+        fail "the floor was not mapped"
+    APP_PID=${line#* }
+    sleep 2
+    eval "$1_rss+=(\"\$(smaps \"\$APP_PID\" Rss)\")"
+    eval "$1_pss+=(\"\$(smaps \"\$APP_PID\" Pss)\")"
+    quit
+}
 rss=()
 pss=()
 floor_rss=()
 floor_pss=()
+text_rss=()
+text_pss=()
 for _ in $(seq "$MEMORY_RUNS"); do
-    line=$("$BENCH_TOOLS/mapwait" -k -n Floor -- "${FLOOR[@]}" 2>>"$WORK/app.err") ||
-        fail "the floor was not mapped"
-    floor_pid=${line#* }
-    sleep 2
-    floor_rss+=("$(smaps "$floor_pid" Rss)")
-    floor_pss+=("$(smaps "$floor_pid" Pss)")
-    APP_PID=$floor_pid
-    quit
+    floor_memory floor
+    floor_memory text label
     launch
     sleep 2
     rss+=("$(smaps "$APP_PID" Rss)")
@@ -114,6 +121,8 @@ rss_kib=$(printf '%s\n' "${rss[@]}" | median)
 pss_kib=$(printf '%s\n' "${pss[@]}" | median)
 floor_rss_kib=$(printf '%s\n' "${floor_rss[@]}" | median)
 floor_pss_kib=$(printf '%s\n' "${floor_pss[@]}" | median)
+text_rss_kib=$(printf '%s\n' "${text_rss[@]}" | median)
+text_pss_kib=$(printf '%s\n' "${text_pss[@]}" | median)
 
 # Idle with the animation running, one program at a time.
 idle=()
@@ -180,6 +189,7 @@ echo "exec to mapped window, $RUNS runs each (ms): floor ${floor_start[*]}"
 echo "  Pafuro ${app_start[*]}"
 [ -z "$MTPAINT" ] || echo "  $MTPAINT ${mtpaint_start[*]}"
 echo "memory after start-up, $MEMORY_RUNS runs each (KiB): floor RSS ${floor_rss[*]}; PSS ${floor_pss[*]}"
+echo "  floor with a line of text RSS ${text_rss[*]}; PSS ${text_pss[*]}"
 echo "  Pafuro RSS ${rss[*]}; PSS ${pss[*]}"
 echo "idle, $IDLE_RUNS runs (% of a core): ${idle[*]}"
 echo "painting, $MOVE_RUNS runs (µs per move): ${per_move[*]}; discs stamped: ${stamped[*]};" \
@@ -197,7 +207,9 @@ row "  the floor, a bare Qt window" "$floor_start_ms ms" ""
 [ -z "$MTPAINT" ] || row "  $MTPAINT" "$mtpaint_start_ms ms" ""
 row "Resident memory (RSS) after start-up" "$(above "$rss_kib" "$floor_rss_kib")" "≤ 4 MiB above the floor"
 row "  the floor" "$(mib "$floor_rss_kib")" ""
+row "  the floor with a line of text" "$(above "$text_rss_kib" "$floor_rss_kib")" ""
 row "Proportional memory (PSS) after start-up" "$(above "$pss_kib" "$floor_pss_kib")" ""
 row "  the floor" "$(mib "$floor_pss_kib")" ""
+row "  the floor with a line of text" "$(above "$text_pss_kib" "$floor_pss_kib")" ""
 row "CPU while idle, animation running (${IDLE_SECONDS} s)" "$idle_share % of a core" "≤ 0.3 %"
 row "CPU per painting move ($MOVES at $RATE/s)" "$per_move_us µs, $fewest_stamped/$MOVES stamped" "≤ 57 µs"

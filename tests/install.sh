@@ -16,6 +16,8 @@ cmake --install "$BUILD" --prefix "$PREFIX" >/dev/null
 
 expected="bin/pafuro
 share/applications/$ID.desktop
+share/doc/pafuro/Konatu-MIT.txt
+share/doc/pafuro/NotoSerifCJK-OFL.txt
 share/icons/hicolor/16x16/apps/pafuro.png
 share/icons/hicolor/32x32/apps/pafuro.png
 share/icons/hicolor/64x64/apps/pafuro.png
@@ -57,4 +59,9 @@ for size in 16 32 64; do
     corner=$(convert "$png" -format "%[fx:int(255*p{$((size - 1)),0}.a)]" info:)
     [ "$corner" = 0 ] || fail "the $size px icon's corner is not transparent (alpha $corner)"
 done
+# The licences of the faces compiled into the program.
+grep -q "Permission is hereby granted" "$PREFIX/share/doc/pafuro/Konatu-MIT.txt" ||
+    fail "the rounded face's licence is not installed whole"
+grep -q "SIL OPEN FONT LICENSE Version 1.1" "$PREFIX/share/doc/pafuro/NotoSerifCJK-OFL.txt" ||
+    fail "the Mincho's licence is not installed whole"
 echo "PASS: installed $(echo "$installed" | wc -l) files, all valid"

@@ -1,5 +1,7 @@
 // The rendered window: every control's place, size and colour read off a grab of the shown
 // window, the captions' faces, the keyboard order and the state the window starts in.
+#include "captionfaces.h"
+
 #include "app/application.h"
 #include "app/frmmain.h"
 
@@ -144,6 +146,8 @@ private Q_SLOTS:
     void messageLine();
     void captionFaces_data();
     void captionFaces();
+    void textsInCaptionFaces_data();
+    void textsInCaptionFaces();
     void captionsCentred_data();
     void captionsCentred();
     void captionlessButtonsNamed();
@@ -580,8 +584,8 @@ void WindowTest::messageLine()
     QCOMPARE(app.w.InfoDis->text(), QStringLiteral("いんふぉめぇ～しょんでぃすぷれぃ♪"));
 }
 
-// Every caption resolves to its intended face (a fallback face would still show the glyphs,
-// so the family is read back) and fits inside its control.
+// Every caption resolves to its intended face, the program's own whatever the machine has, and
+// fits inside its control.
 void WindowTest::captionFaces_data()
 {
     QTest::addColumn<QString>("name");
@@ -589,8 +593,8 @@ void WindowTest::captionFaces_data()
     QTest::addColumn<QString>("family");
     QTest::addColumn<int>("pixelSize");
     QTest::addColumn<bool>("bold");
-    const QString pop = QStringLiteral("Konatu");
-    const QString mincho = QStringLiteral("IPAPMincho");
+    const QString pop = QString::fromLatin1(PopFace.family);
+    const QString mincho = QString::fromLatin1(MinchoFace.family);
     QTest::newRow("btnSave") << "btnSave" << "絵をとっておく。" << pop << 24 << false;
     QTest::newRow("btnOpen") << "btnOpen" << "前の絵をみる。" << pop << 24 << false;
     QTest::newRow("btnNew") << "btnNew" << "新しい紙にする。" << pop << 24 << false;
@@ -625,18 +629,57 @@ void WindowTest::captionFaces()
     QCOMPARE(info.family(), family);
     QCOMPARE(info.pixelSize(), pixelSize);
     QCOMPARE(info.bold(), bold);
+    // A face of that weight of its own, not one made bold by the renderer.
     if (bold)
         QCOMPARE(info.weight(), int(QFont::Bold));
-    // Every character comes from the face itself, not from a fallback.
+    const QString fault = captionFaceFault(control->font(), caption);
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
     const QFontMetrics metrics(control->font());
-    for (const QChar c : caption)
-        QVERIFY2(metrics.inFont(c), qPrintable(QStringLiteral("%1 lacks %2").arg(family, c)));
     // The caption fits its control ("極太" only just: 32 px in a 33 px button).
     QVERIFY2(metrics.horizontalAdvance(caption) <= control->width(),
              qPrintable(QStringLiteral("%1 px wide in %2").arg(metrics.horizontalAdvance(caption))
                             .arg(control->width())));
     QVERIFY(metrics.tightBoundingRect(caption).height() <= control->height() - 4);
     QVERIFY(metrics.height() <= control->height());
+}
+
+// Every text the window shows, at start and with each action's notice on the message line, is
+// drawn from the caption faces, every character from the face itself.
+void WindowTest::textsInCaptionFaces_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::newRow("at start") << QString();
+    QTest::newRow("new sheet") << "btnNew";
+    QTest::newRow("kept") << "btnSave";
+    QTest::newRow("reopened") << "btnOpen";
+}
+
+void WindowTest::textsInCaptionFaces()
+{
+    QFETCH(QString, action);
+    Window app;
+    QVERIFY(app.show());
+    if (action == QLatin1String("btnOpen"))
+        app.w.btnSave->click();
+    if (!action.isEmpty()) {
+        app.w.findChild<QAbstractButton *>(action)->click();
+        QVERIFY(app.w.InfoDis->text() != frmMain::DefaultNotice);
+    }
+    int texts = 0;
+    for (QWidget *control : app.w.findChildren<QWidget *>()) {
+        QString text;
+        if (auto *button = qobject_cast<QAbstractButton *>(control))
+            text = button->text();
+        else if (auto *label = qobject_cast<QLabel *>(control))
+            text = label->text();
+        if (text.isEmpty())
+            continue;
+        ++texts;
+        const QString fault = captionFaceFault(control->font(), text);
+        QVERIFY2(fault.isEmpty(), qPrintable(fault));
+    }
+    // Four buttons, three labels, the message line and four size buttons.
+    QCOMPARE(texts, 12);
 }
 
 // Captions are drawn whole, centred on their buttons, in black.

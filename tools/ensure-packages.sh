@@ -16,9 +16,11 @@ ensure_packages() {
         "${missing[@]}"
 }
 
-# What building and running the program needs.
-RUN_PACKAGES=(cmake make g++ qt6-base-dev libxcb1-dev fonts-konatu fonts-motoya-l-maruberi
-              fonts-ipafont-mincho fonts-noto-cjk
+# What building and running the program needs. The captions' faces are cut at build time from
+# fonts-konatu and fonts-noto-cjk with python3-fonttools; fonts-noto-cjk also gives a system
+# error's own words, shown as they come, a Japanese face.
+RUN_PACKAGES=(cmake make g++ qt6-base-dev libxcb1-dev python3-fonttools fonts-konatu
+              fonts-noto-cjk
               pkgconf libxcb-xkb-dev libcanberra0 libcanberra-pulse sound-theme-freedesktop)
 # What the tests need besides.
 TEST_PACKAGES=(xvfb xauth xdotool imagemagick x11-utils libx11-dev libxtst-dev libbenchmark-dev

@@ -1,10 +1,11 @@
 /* Starts a program and times it from exec to the map of its top-level window with a given name.
  *
- *   mapwait [-n NAME] [-t SECONDS] [-k] -- PROGRAM [ARGS...]
+ *   mapwait [-n NAME | -c CLASS] [-t SECONDS] [-k] -- PROGRAM [ARGS...]
  *
  * Listens on the root window for the creation and mapping of its children before it forks, so
  * no map can be missed, then prints the milliseconds from the fork to the MapNotify of the first
- * window whose name (WM_NAME or _NET_WM_NAME) is NAME (default "Pafuro"), as "MS PID" (the
+ * window whose name (WM_NAME or _NET_WM_NAME) is NAME (default "Pafuro"), or with -c of the first
+ * whose WM_CLASS is CLASS (for programs that name their window only as they map it), as "MS PID" (the
  * program's own standard output goes to standard error). Without
  * -k the program is then ended (SIGTERM, then SIGKILL); with -k it is left running.
  * Exit status: 0 mapped, 1 the program ended or timed out first, 2 usage or X errors.
@@ -64,6 +65,18 @@ static int has_name(Display *display, Window window, const char *name)
     return found;
 }
 
+static int has_class(Display *display, Window window, const char *name)
+{
+    XClassHint hint = {NULL, NULL};
+    if (!XGetClassHint(display, window, &hint))
+        return 0;
+    const int found = (hint.res_name && strcmp(hint.res_name, name) == 0) ||
+                      (hint.res_class && strcmp(hint.res_class, name) == 0);
+    XFree(hint.res_name);
+    XFree(hint.res_class);
+    return found;
+}
+
 static void end_child(pid_t child)
 {
     kill(child, SIGTERM);
@@ -78,14 +91,16 @@ static void end_child(pid_t child)
 
 int main(int argc, char **argv)
 {
-    static const char usage[] = "usage: mapwait [-n NAME] [-t SECONDS] [-k] -- PROGRAM [ARGS...]\n";
+    static const char usage[] = "usage: mapwait [-n NAME | -c CLASS] [-t SECONDS] [-k] -- PROGRAM [ARGS...]\n";
     const char *name = "Pafuro";
     double timeout = 10;
     int keep = 0;
+    int by_class = 0;
     int opt;
-    while ((opt = getopt(argc, argv, "n:t:k")) != -1) {
+    while ((opt = getopt(argc, argv, "n:c:t:k")) != -1) {
         switch (opt) {
         case 'n': name = optarg; break;
+        case 'c': name = optarg; by_class = 1; break;
         case 't': timeout = atof(optarg); break;
         case 'k': keep = 1; break;
         default: fputs(usage, stderr); return 2;
@@ -127,7 +142,8 @@ int main(int argc, char **argv)
             XEvent event;
             XNextEvent(display, &event);
             if (event.type == MapNotify && event.xmap.event == root &&
-                has_name(display, event.xmap.window, name)) {
+                (by_class ? has_class(display, event.xmap.window, name)
+                          : has_name(display, event.xmap.window, name))) {
                 const double mapped = now_ms();
                 printf("%.2f %d\n", mapped - start, int(child));
                 fflush(stdout);

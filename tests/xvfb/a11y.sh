@@ -56,11 +56,7 @@ $(diff <(echo "$expected_tree") <(echo "$tree") || true)"
 # Keep, then a new sheet at once: each notice is announced as it appears.
 "${ATSPI[@]}" listen pafuro 2 >"$WORK/heard" 2>"$WORK/listen.err" &
 LISTENER=$!
-for _ in $(seq 100); do
-    grep -q READY "$WORK/heard" && break
-    sleep 0.05
-done
-grep -q READY "$WORK/heard" || fail "the listener did not start: $(cat "$WORK/listen.err")"
+await_word "$WORK/heard" READY "the listener" "$WORK/listen.err"
 sleep 0.5  # Qt learns of a new listener from the registry
 xdotool mousemove $((WIN_X + 388)) $((WIN_Y + 36)) click 1
 sleep 0.2

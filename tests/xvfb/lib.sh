@@ -89,5 +89,15 @@ pixel_at() {
         sed -E 's/.*\(([0-9]+),([0-9]+),([0-9]+).*/\1 \2 \3/'
 }
 
+# Waits up to 5 s for a helper started in the background to write WORD into FILE.
+await_word() {
+    local file=$1 word=$2 what=$3 log=$4
+    for _ in $(seq 100); do
+        grep -qs "$word" "$file" && return 0
+        sleep 0.05
+    done
+    fail "$what did not start: $(cat "$log")"
+}
+
 # -silent: import rings the X bell around every grab otherwise.
 screenshot() { import -silent -window root "$1"; }

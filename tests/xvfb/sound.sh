@@ -94,11 +94,7 @@ end_app() {
 start_x
 "$TOOLS/bellcount" >"$WORK/bells" 2>"$WORK/bellcount.err" &
 BELL_PID=$!
-for _ in $(seq 50); do
-    grep -qs listening "$WORK/bellcount.err" && break
-    sleep 0.05
-done
-grep -q listening "$WORK/bellcount.err" || fail "the bell listener did not start: $(cat "$WORK/bellcount.err")"
+await_word "$WORK/bellcount.err" listening "the bell listener" "$WORK/bellcount.err"
 
 # X, the sound server answering.
 start_app

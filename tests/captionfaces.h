@@ -16,9 +16,9 @@ inline QString captionFaceFault(const QFont &font, const QString &text)
 {
     const QString family = QFontInfo(font).family();
     const CaptionFace *face = nullptr;
-    for (const CaptionFace &f : {PopFace, MinchoFace})
-        if (family == QLatin1String(f.family))
-            face = &f;
+    for (const CaptionFace *f : {&PopFace, &MinchoFace})
+        if (family == QLatin1String(f->family))
+            face = f;
     if (!face)
         return QStringLiteral("\"%1\" is drawn in %2, not in a caption face").arg(text, family);
     const QRawFont raw(captionFaceData(*face), 16);

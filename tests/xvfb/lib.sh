@@ -11,6 +11,7 @@ WORK=$(mktemp -d)
 export CANBERRA_DRIVER=pulse PULSE_SERVER=unix:$WORK/no-sound-server
 XVFB_PID=
 APP_PID=
+PULSE_PID=
 
 cleanup() {
     local status=$?
@@ -21,6 +22,7 @@ cleanup() {
     fi
     [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null || true
     [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
+    [ -n "$PULSE_PID" ] && kill "$PULSE_PID" 2>/dev/null || true
     rm -rf "$WORK"
 }
 trap cleanup EXIT
@@ -54,6 +56,25 @@ start_x() {
     done
     [ -n "$display" ] || { cat "$WORK/xvfb.log" >&2; fail "Xvfb did not start"; }
     export DISPLAY=":$display"
+}
+
+# Starts a sound server of its own: PulseAudio whose one sink is the null sink "bellsink", met
+# by its clients, the program too, in private folders. Sets PULSE_PID.
+start_sound_server() {
+    export XDG_RUNTIME_DIR=$WORK/runtime HOME=$WORK/home
+    mkdir -p -m 700 "$XDG_RUNTIME_DIR" "$HOME"
+    unset PULSE_SERVER
+    printf 'autospawn = no\n' >"$WORK/client.conf"
+    export PULSE_CLIENTCONFIG=$WORK/client.conf
+    pulseaudio -n --daemonize=no --exit-idle-time=-1 --log-target=file:"$WORK/pulse.log" \
+        -L "module-null-sink sink_name=bellsink rate=48000 channels=2" \
+        -L "module-native-protocol-unix" >/dev/null 2>&1 &
+    PULSE_PID=$!
+    for _ in $(seq 150); do
+        pactl info >/dev/null 2>&1 && return 0
+        sleep 0.05
+    done
+    fail "the sound server did not start: $(tail -n 3 "$WORK/pulse.log")"
 }
 
 # Starts a private copy of the program; sets APP_PID and WID (the mapped main window).

@@ -18,27 +18,13 @@ source "$(dirname "$0")/lib.sh" "$@"
 ATSPI=(/usr/bin/python3 "$(dirname "$0")/atspi.py")
 skip() { echo "SKIP: $*"; exit 77; }
 
-# The sound server and its clients meet in private folders.
-export XDG_RUNTIME_DIR=$WORK/runtime HOME=$WORK/home
-mkdir -m 700 "$XDG_RUNTIME_DIR" "$HOME"
-unset PULSE_SERVER
-export CANBERRA_DRIVER=pulse
-printf 'autospawn = no\n' >"$WORK/client.conf"
-export PULSE_CLIENTCONFIG=$WORK/client.conf
-pulseaudio -n --daemonize=no --exit-idle-time=-1 --log-target=file:"$WORK/pulse.log" \
-    -L "module-null-sink sink_name=bellsink rate=48000 channels=2" \
-    -L "module-native-protocol-unix" >/dev/null 2>&1 &
-PULSE_PID=$!
+start_sound_server
 SUB_PID=
 REC_PID=
 BELL_PID=
 WESTON_PID=
-trap 'kill $SUB_PID $REC_PID $BELL_PID $WESTON_PID $PULSE_PID 2>/dev/null || true; cleanup' EXIT
-for _ in $(seq 150); do
-    pactl info >/dev/null 2>&1 && break
-    sleep 0.05
-done
-pactl info >/dev/null 2>&1 || fail "the sound server did not start: $(tail -n 3 "$WORK/pulse.log")"
+HUNG_PID=
+trap 'kill $HUNG_PID $SUB_PID $REC_PID $BELL_PID $WESTON_PID 2>/dev/null || true; cleanup' EXIT
 
 # Records what the sink plays from here on.
 listen() {
@@ -151,7 +137,6 @@ while True:
     print("taken", flush=True)
 ' "$WORK/hung" >"$WORK/hung.log" &
 HUNG_PID=$!
-trap 'kill $HUNG_PID $SUB_PID $REC_PID $BELL_PID $WESTON_PID $PULSE_PID 2>/dev/null || true; cleanup' EXIT
 for _ in $(seq 50); do
     grep -q listening "$WORK/hung.log" && break
     sleep 0.05

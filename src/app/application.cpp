@@ -4,13 +4,8 @@
 #include "app/captionfaces.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QFont>
 
-#include <malloc.h>
-#include <xcb/xcb.h>
-
-#include <cstdlib>
 
 void prepareApplication()
 {
@@ -26,68 +21,4 @@ void prepareApplication()
     installAccessibility();
     // The desktop entry's name, so that the desktop finds the window's menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.pafuro.pafuro"));
-}
-
-void setStartupDefaults()
-{
-    // Nothing is ever typed into this window, so no input method is needed and Qt need not
-    // look for and load its plugins.
-    if (!qEnvironmentVariableIsSet("QT_IM_MODULE"))
-        qputenv("QT_IM_MODULE", "none");
-    // Every control brings its own colours and faces, so the desktop's palette and fonts are not
-    // wanted, nor its theme plugin (on a GTK desktop that one loads all of GTK). A theme named in
-    // QT_QPA_PLATFORMTHEME is still loaded.
-    QGuiApplication::setDesktopSettingsAware(false);
-    // Qt copies whole font tables only to look at them (a megabyte, the bitmap index of the
-    // rounded face). With glibc's sliding threshold such copies come from the heap and it stays
-    // that much larger after they are freed; a fixed threshold gives them back at once.
-    if (!qEnvironmentVariableIsSet("MALLOC_MMAP_THRESHOLD_") &&
-        !qEnvironmentVariable("GLIBC_TUNABLES").contains(QStringLiteral("mmap_threshold")))
-        mallopt(M_MMAP_THRESHOLD, 128 * 1024);
-}
-
-namespace {
-
-// An accessibility bus serving this X display publishes its address on the root window.
-bool accessibilityBusOnDisplay()
-{
-    const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11)
-        return false;
-    xcb_connection_t *connection = x11->connection();
-    static const char name[] = "AT_SPI_BUS";
-    xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(
-        connection, xcb_intern_atom(connection, 1, sizeof name - 1, name), nullptr);
-    bool found = false;
-    if (atom && atom->atom != XCB_ATOM_NONE) {
-        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-        xcb_get_property_reply_t *property = xcb_get_property_reply(
-            connection, xcb_get_property(connection, 0, root, atom->atom, XCB_ATOM_ANY, 0, 0),
-            nullptr);
-        found = property && property->type != XCB_ATOM_NONE;
-        std::free(property);
-    }
-    std::free(atom);
-    return found;
-}
-
-} // namespace
-
-void skipSessionBusLaunch()
-{
-    // Qt's accessibility bridge asks the session bus whether a screen reader listens. With no
-    // session bus to be found, D-Bus would launch one for that: a fork while the window is being
-    // built, and a bus daemon left running after it has gone, where the bridge would find no
-    // accessibility bus anyway. It is left to do so when accessibility is asked for, or when an
-    // accessibility bus serves this display (which the bridge finds through that launch).
-    if (qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS") ||
-        qEnvironmentVariableIsSet("QT_LINUX_ACCESSIBILITY_ALWAYS_ON") ||
-        qEnvironmentVariableIsSet("AT_SPI_BUS_ADDRESS"))
-        return;
-    const QString runtimeDir = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtimeDir.isEmpty() && QFileInfo::exists(runtimeDir + QStringLiteral("/bus")))
-        return;
-    if (accessibilityBusOnDisplay())
-        return;
-    qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
 }

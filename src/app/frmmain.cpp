@@ -5,7 +5,6 @@
 #include "sheet/failurebox.h"
 #include "sheet/picturefile.h"
 
-#include <QApplication>
 #include <QButtonGroup>
 #include <QCoreApplication>
 #include <QIcon>

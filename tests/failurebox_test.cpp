@@ -109,28 +109,31 @@ void FailureBoxTest::box_data()
     QTest::addColumn<Why>("why");
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("detail");
+    QTest::addColumn<QString>("told");
 
-    // Each reason with the words the system or the decoder gives for it, in the locale's language.
+    // Each reason with the words the system or the decoder gives for it, in the locale's language,
+    // and words that tell the reason in the program's own sentence.
     const struct {
         const char *name;
         Why why;
         int error;
         const char *decoder;
+        const char *told;
     } reasons[] = {
-        {"missing", Why::Missing, ENOENT, nullptr},
-        {"not a picture", Why::NotAPicture, 0, "Unable to read image data"},
-        {"unsupported format", Why::UnsupportedFormat, 0, "Unsupported image format"},
-        {"too large", Why::TooLarge, 0, "Image is too large"},
-        {"permission", Why::Permission, EACCES, nullptr},
-        {"read-only disk", Why::ReadOnlyDisk, EROFS, nullptr},
-        {"disk full", Why::DiskFull, ENOSPC, nullptr},
-        {"not a file", Why::NotAFile, EISDIR, nullptr},
-        {"read-only picture", Why::ReadOnlyPicture, EACCES, nullptr},
-        {"owner would change", Why::OwnerWouldChange, EPERM, nullptr},
-        {"no memory", Why::NoMemory, ENOMEM, nullptr},
-        {"file size limit", Why::FileSizeLimit, EFBIG, nullptr},
-        {"folder unknown", Why::FolderUnknown, ENOENT, nullptr},
-        {"other", Why::Other, EIO, nullptr},
+        {"missing", Why::Missing, ENOENT, nullptr, "がない"},
+        {"not a picture", Why::NotAPicture, 0, "Unable to read image data", "形にできな|絵ではない"},
+        {"unsupported format", Why::UnsupportedFormat, 0, "Unsupported image format", "書けない|読めない"},
+        {"too large", Why::TooLarge, 0, "Image is too large", "大きすぎる"},
+        {"permission", Why::Permission, EACCES, nullptr, "許されていない"},
+        {"read-only disk", Why::ReadOnlyDisk, EROFS, nullptr, "ディスクが読みとり専用"},
+        {"disk full", Why::DiskFull, ENOSPC, nullptr, "いっぱい"},
+        {"not a file", Why::NotAFile, EISDIR, nullptr, "ファイルではな"},
+        {"read-only picture", Why::ReadOnlyPicture, EACCES, nullptr, "(ファイル|」)が読みとり専用"},
+        {"owner would change", Why::OwnerWouldChange, EPERM, nullptr, "持ち主"},
+        {"no memory", Why::NoMemory, ENOMEM, nullptr, "メモリ"},
+        {"file size limit", Why::FileSizeLimit, EFBIG, nullptr, "上限"},
+        {"folder unknown", Why::FolderUnknown, ENOENT, nullptr, "フォルダがわから"},
+        {"other", Why::Other, EIO, nullptr, "思いがけない"},
     };
     // Paths as they come: plain, in other scripts than the captions' face has, and with
     // characters that markup would swallow.
@@ -144,7 +147,7 @@ void FailureBoxTest::box_data()
         for (const Action action : {Action::Keep, Action::Reopen}) {
             const QString &path = paths[n++ % 3];
             QTest::addRow("%s %s", action == Action::Keep ? "keep" : "reopen", r.name)
-                << action << r.why << path << detail;
+                << action << r.why << path << detail << QString::fromUtf8(r.told);
         }
     }
 }
@@ -155,6 +158,7 @@ void FailureBoxTest::box()
     QFETCH(Why, why);
     QFETCH(QString, path);
     QFETCH(QString, detail);
+    QFETCH(QString, told);
     QWidget window;
     window.resize(496, 433);
     window.show();
@@ -186,6 +190,7 @@ void FailureBoxTest::box()
                                                        : QStringLiteral("前の絵をみられませんでした");
     QVERIFY2(text.contains(actionWords), qPrintable(text));
     QVERIFY2(text.contains(path), qPrintable(text));
+    QVERIFY2(text.contains(QRegularExpression(told)), qPrintable(text));
     QVERIFY2(text.endsWith(QStringLiteral("。")) && text.count(QStringLiteral("。")) == 1,
              qPrintable(text));
     // The system's words are the last resort, for a reason the program does not know.

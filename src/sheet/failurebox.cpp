@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include <cstdio>
+#include <iterator>
 
 using picturefile::Action;
 using picturefile::Failure;
@@ -12,76 +13,44 @@ using picturefile::Why;
 
 namespace {
 
-// Why a keep failed, as the start of the sentence; the path follows in the action's part.
-QString keepReason(const Failure &failure)
-{
-    switch (failure.why) {
-    case Why::Missing:
-        return QStringLiteral("絵をしまうフォルダがないので");
-    case Why::NotAPicture:
-        return QStringLiteral("絵をファイルの形にできなかったので");
-    case Why::UnsupportedFormat:
-        return QStringLiteral("その形のファイルには書けないので");
-    case Why::TooLarge:
-        return QStringLiteral("絵が大きすぎるので");
-    case Why::Permission:
-        return QStringLiteral("そこに書くことが許されていないので");
-    case Why::ReadOnlyDisk:
-        return QStringLiteral("ディスクが読みとり専用なので");
-    case Why::DiskFull:
-        return QStringLiteral("ディスクがいっぱいなので");
-    case Why::NotAFile:
-        return QStringLiteral("その名前のところにファイルではないもの（フォルダなど）があるので");
-    case Why::ReadOnlyPicture:
-        return QStringLiteral("前の絵のファイルが読みとり専用なので");
-    case Why::OwnerWouldChange:
-        return QStringLiteral("ファイルの持ち主が変わってしまうので");
-    case Why::NoMemory:
-        return QStringLiteral("メモリが足りないので");
-    case Why::FileSizeLimit:
-        return QStringLiteral("ファイルの大きさの上限をこえてしまうので");
-    case Why::FolderUnknown:
-        return QStringLiteral("このプログラムのフォルダがわからないので");
-    case Why::Other:
-        break;
-    }
-    return QString();
-}
+// Why a keep or a reopen failed, as the start of the sentence (a reopen's names the file, %1),
+// and the log line's reason in English when the system gave no words of its own. One row per
+// reason, in the order of Why; an unexpected error (Why::Other) is told in the system's words.
+struct Reason {
+    const char *keep;
+    const char *reopen;
+    const char *log;
+};
+constexpr Reason reasons[] = {
+    {"絵をしまうフォルダがないので", "「%1」がないので", "no such file"},
+    {"絵をファイルの形にできなかったので", "「%1」は絵ではないか、とちゅうで切れているので",
+     "not a picture"},
+    {"その形のファイルには書けないので", "「%1」はこのプログラムには読めない形の絵なので",
+     "unsupported picture format"},
+    {"絵が大きすぎるので", "「%1」が大きすぎるので", "picture too large"},
+    {"そこに書くことが許されていないので", "「%1」を読むことが許されていないので",
+     "permission denied"},
+    {"ディスクが読みとり専用なので", "「%1」のディスクが読みとり専用なので",
+     "read-only file system"},
+    {"ディスクがいっぱいなので", "「%1」のディスクがいっぱいなので", "no space left on the disk"},
+    {"その名前のところにファイルではないもの（フォルダなど）があるので",
+     "「%1」はファイルではなく、フォルダなどなので", "not a regular file"},
+    {"前の絵のファイルが読みとり専用なので", "「%1」が読みとり専用なので",
+     "the picture file is read-only"},
+    {"ファイルの持ち主が変わってしまうので", "「%1」の持ち主が変わってしまうので",
+     "replacing the file would change its owner"},
+    {"メモリが足りないので", "「%1」を読むにはメモリが足りないので", "out of memory"},
+    {"ファイルの大きさの上限をこえてしまうので", "「%1」がファイルの大きさの上限をこえているので",
+     "file size limit exceeded"},
+    {"このプログラムのフォルダがわからないので",
+     "このプログラムのフォルダがわからず「%1」が見つからないので",
+     "the program's folder cannot be found"},
+};
+static_assert(std::size(reasons) == std::size_t(Why::Other), "one row for each known reason");
 
-// Why a reopen failed, naming the file (%1) where it is the file's own fault.
-QString reopenReason(const Failure &failure)
+const Reason &reason(Why why)
 {
-    switch (failure.why) {
-    case Why::Missing:
-        return QStringLiteral("「%1」がないので");
-    case Why::NotAPicture:
-        return QStringLiteral("「%1」は絵ではないか、とちゅうで切れているので");
-    case Why::UnsupportedFormat:
-        return QStringLiteral("「%1」はこのプログラムには読めない形の絵なので");
-    case Why::TooLarge:
-        return QStringLiteral("「%1」が大きすぎるので");
-    case Why::Permission:
-        return QStringLiteral("「%1」を読むことが許されていないので");
-    case Why::ReadOnlyDisk:
-        return QStringLiteral("「%1」のディスクが読みとり専用なので");
-    case Why::DiskFull:
-        return QStringLiteral("「%1」のディスクがいっぱいなので");
-    case Why::NotAFile:
-        return QStringLiteral("「%1」はファイルではなく、フォルダなどなので");
-    case Why::ReadOnlyPicture:
-        return QStringLiteral("「%1」が読みとり専用なので");
-    case Why::OwnerWouldChange:
-        return QStringLiteral("「%1」の持ち主が変わってしまうので");
-    case Why::NoMemory:
-        return QStringLiteral("「%1」を読むにはメモリが足りないので");
-    case Why::FileSizeLimit:
-        return QStringLiteral("「%1」がファイルの大きさの上限をこえているので");
-    case Why::FolderUnknown:
-        return QStringLiteral("このプログラムのフォルダがわからず「%1」が見つからないので");
-    case Why::Other:
-        break;
-    }
-    return QString();
+    return reasons[std::size_t(why)];
 }
 
 // The system's own words, which are all there is to tell of an error the program does not know.
@@ -99,28 +68,6 @@ QString unexpected(const Failure &failure)
     const QString words = systemText(failure);
     return words.isEmpty() ? QStringLiteral("思いがけないエラーがおきたので")
                            : QStringLiteral("思いがけないエラー（%1）がおきたので").arg(words);
-}
-
-// The log line's reason in English when the system gave no words of its own.
-const char *logReason(Why why)
-{
-    switch (why) {
-    case Why::Missing: return "no such file";
-    case Why::NotAPicture: return "not a picture";
-    case Why::UnsupportedFormat: return "unsupported picture format";
-    case Why::TooLarge: return "picture too large";
-    case Why::Permission: return "permission denied";
-    case Why::ReadOnlyDisk: return "read-only file system";
-    case Why::DiskFull: return "no space left on the disk";
-    case Why::NotAFile: return "not a regular file";
-    case Why::ReadOnlyPicture: return "the picture file is read-only";
-    case Why::OwnerWouldChange: return "replacing the file would change its owner";
-    case Why::NoMemory: return "out of memory";
-    case Why::FileSizeLimit: return "file size limit exceeded";
-    case Why::FolderUnknown: return "the program's folder cannot be found";
-    case Why::Other: break;
-    }
-    return "error";
 }
 
 // The captions' face, as the window resolves it, and then a system face that has every
@@ -141,15 +88,14 @@ QString failureMessage(Action action, const QString &path, const Failure &failur
 {
     // A folder that could not be found leaves no path; the file's own name still says which.
     const QString file = path.isEmpty() ? QStringLiteral("Image.bmp") : path;
+    const bool known = failure.why != Why::Other;
     if (action == Action::Keep) {
-        const QString reason =
-            failure.why == Why::Other ? unexpected(failure) : keepReason(failure);
-        return reason + QStringLiteral("、「%1」に絵をとっておけませんでした。").arg(file);
+        const QString why = known ? QString::fromUtf8(reason(failure.why).keep) : unexpected(failure);
+        return why + QStringLiteral("、「%1」に絵をとっておけませんでした。").arg(file);
     }
-    const QString reason = failure.why == Why::Other
-                               ? QStringLiteral("「%1」を読むと").arg(file) + unexpected(failure)
-                               : reopenReason(failure).arg(file);
-    return reason + QStringLiteral("、前の絵をみられませんでした。");
+    const QString why = known ? QString::fromUtf8(reason(failure.why).reopen).arg(file)
+                              : QStringLiteral("「%1」を読むと").arg(file) + unexpected(failure);
+    return why + QStringLiteral("、前の絵をみられませんでした。");
 }
 
 void showFailure(QWidget *window, Action action, const QString &path, const Failure &failure)
@@ -157,8 +103,9 @@ void showFailure(QWidget *window, Action action, const QString &path, const Fail
     // The log stays in English, with the system's own words as it gives them.
     std::fprintf(stderr, "pafuro: %s: cannot %s the picture: %s\n", qUtf8Printable(path),
                  action == Action::Keep ? "keep" : "reopen",
-                 failure.detail.isEmpty() ? logReason(failure.why)
-                                          : qUtf8Printable(failure.detail));
+                 !failure.detail.isEmpty()   ? qUtf8Printable(failure.detail)
+                 : failure.why == Why::Other ? "error"
+                                             : reason(failure.why).log);
     auto *box = new QMessageBox(window);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowTitle(QStringLiteral("Pafuro"));

@@ -1,8 +1,6 @@
 #include "app/frmmain.h"
 
 #include "app/colourvalue.h"
-#include "notice/systembell.h"
-#include "sheet/failurebox.h"
 #include "sheet/picturefile.h"
 
 #include <QButtonGroup>
@@ -88,14 +86,9 @@ frmMain::frmMain(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
-      beep([this] { ringSystemBell(this); }),
       random([generator = std::mt19937()]() mutable {
           // The top 24 bits of each 32-bit output, scaled by 2^-24: uniform in [0, 1), never 1.
           return float(generator() >> 8) * (1.0f / 16777216.0f);
-      }),
-      reportError([this](picturefile::Action action, const QString &path,
-                         const picturefile::Failure &failure) {
-          showFailure(this, action, path, failure);
       }),
       picturePath(picturefile::pathBesideProgram())
 {

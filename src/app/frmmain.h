@@ -26,10 +26,12 @@ public:
 
     StateRecord state;
 
-    // Seams: the system beep and the random source (uniform in [0, 1), never seeded).
+    // Seams that tests swap: the system beep (the message line's folder rings the system bell)
+    // and the random source (uniform in [0, 1), never seeded).
     std::function<void()> beep;
     std::function<float()> random;
-    // How a failed keep or reopen is reported: a line on standard error and a modal error box.
+    // How a failed keep or reopen is reported; the sheet's folder shows a line on standard error
+    // and a modal error box.
     std::function<void(picturefile::Action, const QString &path, const picturefile::Failure &)>
         reportError;
     // The picture file's path as the file system's bytes, in the executable's folder unless a

@@ -1,6 +1,7 @@
 // The message line: a notice after each action, with a beep, and the resting text again two
 // seconds later, with a second beep.
 #include "app/frmmain.h"
+#include "notice/systembell.h"
 
 const QString frmMain::DefaultNotice = QStringLiteral("いんふぉめぇ～しょんでぃすぷれぃ♪");
 
@@ -26,5 +27,6 @@ void frmMain::InfoDisTime_Tick()
 
 void frmMain::connectNoticeHandlers()
 {
+    beep = [this] { ringSystemBell(this); };
     connect(InfoDisTime, &QTimer::timeout, this, &frmMain::InfoDisTime_Tick);
 }

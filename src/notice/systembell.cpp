@@ -1,5 +1,6 @@
 #include "notice/systembell.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QPointer>
@@ -105,16 +106,25 @@ xcb_connection_t *x11Connection()
     return x11 ? x11->connection() : nullptr;
 }
 
-// Whether the X server sounds its own bell; nothing where it has no keyboard extension.
-std::optional<bool> audibleBell(xcb_connection_t *connection)
+// The keyboard extension's first event code, where the X server has the extension.
+std::optional<std::uint8_t> xkbEvents(xcb_connection_t *connection)
 {
     const xcb_query_extension_reply_t *xkb = xcb_get_extension_data(connection, &xcb_xkb_id);
     if (!xkb || !xkb->present)
         return std::nullopt;
+    return xkb->first_event;
+}
+
+// Whether the X server sounds its own bell, asked once. Later changes come as the keyboard
+// extension's controls notifications, asked for first so that none is missed.
+bool audibleBell(xcb_connection_t *connection)
+{
+    xcb_xkb_select_events(connection, XCB_XKB_ID_USE_CORE_KBD, XCB_XKB_EVENT_TYPE_CONTROLS_NOTIFY,
+                          0, XCB_XKB_EVENT_TYPE_CONTROLS_NOTIFY, 0, 0, nullptr);
     xcb_xkb_get_controls_reply_t *controls = xcb_xkb_get_controls_reply(
         connection, xcb_xkb_get_controls(connection, XCB_XKB_ID_USE_CORE_KBD), nullptr);
     if (!controls)
-        return std::nullopt;
+        return true;
     const bool on = controls->enabledControls & XCB_XKB_BOOL_CTRL_AUDIBLE_BELL_MASK;
     std::free(controls);
     return on;
@@ -224,7 +234,7 @@ void play(std::shared_ptr<Shared> shared)
     shared->ended.notify_all();
 }
 
-class SystemBell final : public QObject {
+class SystemBell final : public QObject, public QAbstractNativeEventFilter {
 public:
     static SystemBell *instance;
 
@@ -233,6 +243,26 @@ public:
         m_shared->identity = std::move(identity);
         m_shared->home = this;
         instance = this;
+        // A handler never waits for the X server: whether it sounds its own bell is kept up to
+        // date from its notifications, which Qt passes on untouched.
+        if (xcb_connection_t *connection = x11Connection()) {
+            m_xkbEvents = xkbEvents(connection);
+            if (m_xkbEvents) {
+                m_audible = audibleBell(connection);
+                QCoreApplication::instance()->installNativeEventFilter(this);
+            }
+        }
+    }
+
+    bool nativeEventFilter(const QByteArray &type, void *message, qintptr *) override
+    {
+        if (type != "xcb_generic_event_t")
+            return false;
+        const auto *event = static_cast<const xcb_xkb_controls_notify_event_t *>(message);
+        if ((event->response_type & 0x7f) == *m_xkbEvents &&
+            event->xkbType == XCB_XKB_CONTROLS_NOTIFY)
+            m_audible = event->enabledControls & XCB_XKB_BOOL_CTRL_AUDIBLE_BELL_MASK;
+        return false;
     }
 
     // At the end of the program: an idle player leaves the sound server first; one stuck in
@@ -251,8 +281,7 @@ public:
     void ring(QWidget *window)
     {
         xcb_connection_t *connection = x11Connection();
-        const std::optional<bool> audible =
-            connection ? audibleBell(connection) : std::optional<bool>();
+        const std::optional<bool> audible = m_audible;
         if (audible == false) {
             ringXkbBell(connection, window, false);
             return;
@@ -288,6 +317,8 @@ public:
 private:
     std::shared_ptr<Shared> m_shared = std::make_shared<Shared>();
     bool m_started = false;
+    std::optional<std::uint8_t> m_xkbEvents; // on X11 with the keyboard extension
+    std::optional<bool> m_audible;
 };
 
 SystemBell *SystemBell::instance = nullptr;

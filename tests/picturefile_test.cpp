@@ -320,7 +320,7 @@ long peakMemoryKiB()
     return 0;
 }
 
-enum class Failure {
+enum class FileCase {
     Missing,
     Empty,
     Truncated,
@@ -339,7 +339,21 @@ enum class Failure {
     KeepThroughLinkToDevice,
     KeepOntoReadOnly,
     KeepFolderUnknown,
+    KeepOntoAnotherUsersPicture,
+    // Keeps that succeed, from here on.
+    KeepOverAPicture,
+    KeepThroughLinkToMissing,
+    KeepOverHardLinkedPicture,
+    KeepBesideLeftovers,
+    KeepIntoUnencodedFolder,
 };
+
+bool ageBy(const QString &path, int seconds)
+{
+    const std::time_t then = std::time(nullptr) - seconds;
+    const timespec times[2] = {{then, 0}, {then, 0}};
+    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
+}
 
 // The node at a path and, for a link, the one it leads to: kind, identity, owner and mode.
 QString nodeOf(const QString &path)
@@ -353,10 +367,71 @@ QString nodeOf(const QString &path)
         .arg(leads ? target.st_mode : 0).arg(target.st_ino).arg(target.st_uid).arg(target.st_size);
 }
 
+// After a keep that succeeded: the canvas as it was, the notice, the new picture under the name
+// and beside it what the case leaves; then the program goes on.
+void checkKept(FileCase fileCase, SheetWindow &t, const QImage &canvas, const struct stat &old,
+               const QByteArray &oldBytes)
+{
+    QVERIFY2(t.reports.isEmpty(), t.reports.isEmpty() ? "" : qPrintable(t.reports[0].reason));
+    QCOMPARE(t.beeps, 2);
+    QCOMPARE(t.w.InfoDis->text(), keepNotice);
+    const QString wrong = firstDifference(t.canvas(), canvas);
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+    picturefile::Failure failure;
+    const QImage kept = picturefile::read(t.w.picturePath, &failure);
+    const QString wrongKept = firstDifference(kept.convertToFormat(QImage::Format_RGB32), canvas);
+    QVERIFY2(wrongKept.isEmpty(), qPrintable(wrongKept + failure.detail));
+
+    const QString path = QFile::decodeName(t.w.picturePath);
+    struct stat now {};
+    QCOMPARE(::lstat(t.w.picturePath.constData(), &now), 0);
+    QStringList beside = {QStringLiteral("Image.bmp")};
+    switch (fileCase) {
+    case FileCase::KeepOverAPicture:
+        QVERIFY(now.st_ino != old.st_ino);
+        QCOMPARE(now.st_uid, old.st_uid);
+        QCOMPARE(now.st_gid, old.st_gid);
+        QCOMPARE(now.st_mode, mode_t(S_IFREG | 02640));
+        break;
+    case FileCase::KeepThroughLinkToMissing:
+        QVERIFY(S_ISLNK(now.st_mode));
+        QCOMPARE(QFileInfo(path).symLinkTarget(), t.dir.filePath("drawn.bmp"));
+        beside.prepend(QStringLiteral("drawn.bmp"));
+        break;
+    case FileCase::KeepOverHardLinkedPicture: {
+        // The name gets the new picture; the other name keeps the old one.
+        QFile second(t.dir.filePath("second.bmp"));
+        QVERIFY(second.open(QIODevice::ReadOnly));
+        QCOMPARE(second.readAll(), oldBytes);
+        QCOMPARE(now.st_nlink, nlink_t(1));
+        beside.append(QStringLiteral("second.bmp"));
+        break;
+    }
+    case FileCase::KeepBesideLeftovers:
+        // Only the older leftover goes.
+        beside.append(QStringLiteral("Image.bmp.New050"));
+        break;
+    case FileCase::KeepIntoUnencodedFolder: {
+        // The folder held the picture only; Qt cannot name it to remove it.
+        QVERIFY(S_ISREG(now.st_mode));
+        QCOMPARE(::unlink(t.w.picturePath.constData()), 0);
+        const QByteArray folder = t.w.picturePath.chopped(int(qstrlen("/Image.bmp")));
+        QCOMPARE(::rmdir(folder.constData()), 0);
+        beside.clear();
+        break;
+    }
+    default: QFAIL("not a keep that succeeds");
+    }
+    QCOMPARE(QDir(t.dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             beside);
+
+    SheetWindow::click(t.w.btnNew);
+    QCOMPARE(t.beeps, 3);
+}
+
 } // namespace
 
-Q_DECLARE_METATYPE(Compression)
-Q_DECLARE_METATYPE(Failure)
+Q_DECLARE_METATYPE(FileCase)
 Q_DECLARE_METATYPE(picturefile::Why)
 
 class PictureFileTest : public QObject {
@@ -578,82 +653,95 @@ private slots:
         QCOMPARE(reason.isEmpty(), opens);
     }
 
-    void failure_data()
+    void fileCases_data()
     {
         using W = picturefile::Why;
-        QTest::addColumn<Failure>("failure");
+        QTest::addColumn<FileCase>("fileCase");
         QTest::addColumn<picturefile::Why>("why");
-        QTest::newRow("reopen: missing file") << Failure::Missing << W::Missing;
-        QTest::newRow("reopen: empty file") << Failure::Empty << W::NotAPicture;
-        QTest::newRow("reopen: truncated header") << Failure::Truncated << W::NotAPicture;
-        QTest::newRow("reopen: not a picture") << Failure::NotAPicture << W::NotAPicture;
-        QTest::newRow("reopen: corrupt header") << Failure::CorruptHeader << W::NotAPicture;
-        QTest::newRow("reopen: bmp claiming 60000 x 60000") << Failure::HugeBmp << W::TooLarge;
-        QTest::newRow("reopen: png claiming 60000 x 60000") << Failure::HugePng << W::TooLarge;
-        QTest::newRow("reopen: a directory") << Failure::Directory << W::NotAFile;
-        QTest::newRow("reopen: a device without end") << Failure::EndlessDevice << W::NotAFile;
-        QTest::newRow("reopen: a pipe that nobody writes") << Failure::Pipe << W::NotAFile;
-        QTest::newRow("reopen: link to a missing file") << Failure::LinkToMissing << W::Missing;
+        QTest::newRow("reopen: missing file") << FileCase::Missing << W::Missing;
+        QTest::newRow("reopen: empty file") << FileCase::Empty << W::NotAPicture;
+        QTest::newRow("reopen: truncated header") << FileCase::Truncated << W::NotAPicture;
+        QTest::newRow("reopen: not a picture") << FileCase::NotAPicture << W::NotAPicture;
+        QTest::newRow("reopen: corrupt header") << FileCase::CorruptHeader << W::NotAPicture;
+        QTest::newRow("reopen: bmp claiming 60000 x 60000") << FileCase::HugeBmp << W::TooLarge;
+        QTest::newRow("reopen: png claiming 60000 x 60000") << FileCase::HugePng << W::TooLarge;
+        QTest::newRow("reopen: a directory") << FileCase::Directory << W::NotAFile;
+        QTest::newRow("reopen: a device without end") << FileCase::EndlessDevice << W::NotAFile;
+        QTest::newRow("reopen: a pipe that nobody writes") << FileCase::Pipe << W::NotAFile;
+        QTest::newRow("reopen: link to a missing file") << FileCase::LinkToMissing << W::Missing;
         QTest::newRow("reopen: pixel data past the end")
-            << Failure::PixelDataPastEnd << W::NotAPicture;
-        QTest::newRow("keep: onto a directory") << Failure::KeepOntoDirectory << W::NotAFile;
+            << FileCase::PixelDataPastEnd << W::NotAPicture;
+        QTest::newRow("keep: onto a directory") << FileCase::KeepOntoDirectory << W::NotAFile;
         QTest::newRow("keep: into a missing directory")
-            << Failure::KeepIntoMissingDirectory << W::Missing;
-        QTest::newRow("keep: onto a pipe") << Failure::KeepOntoPipe << W::NotAFile;
+            << FileCase::KeepIntoMissingDirectory << W::Missing;
+        QTest::newRow("keep: onto a pipe") << FileCase::KeepOntoPipe << W::NotAFile;
         QTest::newRow("keep: through a link to a device")
-            << Failure::KeepThroughLinkToDevice << W::NotAFile;
+            << FileCase::KeepThroughLinkToDevice << W::NotAFile;
         QTest::newRow("keep: onto a read-only picture")
-            << Failure::KeepOntoReadOnly << W::ReadOnlyPicture;
-        QTest::newRow("keep: folder unknown") << Failure::KeepFolderUnknown << W::FolderUnknown;
+            << FileCase::KeepOntoReadOnly << W::ReadOnlyPicture;
+        QTest::newRow("keep: folder unknown") << FileCase::KeepFolderUnknown << W::FolderUnknown;
+        QTest::newRow("keep: onto another user's picture, not as root")
+            << FileCase::KeepOntoAnotherUsersPicture << W::OwnerWouldChange;
+        // Keeps that succeed; their reason is not looked at.
+        QTest::newRow("keep: over a picture, owner and mode kept")
+            << FileCase::KeepOverAPicture << W::Other;
+        QTest::newRow("keep: through a link to a missing file")
+            << FileCase::KeepThroughLinkToMissing << W::Other;
+        QTest::newRow("keep: over a hard-linked picture")
+            << FileCase::KeepOverHardLinkedPicture << W::Other;
+        QTest::newRow("keep: beside leftovers") << FileCase::KeepBesideLeftovers << W::Other;
+        QTest::newRow("keep: into a folder named in no encoding")
+            << FileCase::KeepIntoUnencodedFolder << W::Other;
     }
 
-    // The handler stops at the failed step: canvas unchanged, no notice, no beep, the pending
+    // A failed action stops at the failed step: canvas unchanged, no notice, no beep, the pending
     // fall-back stopped, one report with the path and a reason; the file as it was.
-    void failure()
+    void fileCases()
     {
-        QFETCH(Failure, failure);
+        QFETCH(FileCase, fileCase);
         QFETCH(picturefile::Why, why);
         SheetWindow t;
         const QString path = QFile::decodeName(t.w.picturePath);
         const QByteArray good = encodeBmp(pattern(37, 23, 16), {}, 24);
         bool keep = false;
-        switch (failure) {
-        case Failure::Missing: break;
-        case Failure::Empty: QVERIFY(writeFile(path, {})); break;
-        case Failure::Truncated: QVERIFY(writeFile(path, good.left(30))); break;
-        case Failure::NotAPicture: QVERIFY(writeFile(path, "no picture here\n")); break;
-        case Failure::CorruptHeader: {
+        uid_t runAs = 0;
+        switch (fileCase) {
+        case FileCase::Missing: break;
+        case FileCase::Empty: QVERIFY(writeFile(path, {})); break;
+        case FileCase::Truncated: QVERIFY(writeFile(path, good.left(30))); break;
+        case FileCase::NotAPicture: QVERIFY(writeFile(path, "no picture here\n")); break;
+        case FileCase::CorruptHeader: {
             QByteArray bad = good;
             qToLittleEndian<quint16>(7, bad.data() + 28); // 7 bits to the pixel
             qToLittleEndian<quint32>(9, bad.data() + 30);
             QVERIFY(writeFile(path, bad));
             break;
         }
-        case Failure::HugeBmp: QVERIFY(writeFile(path, bmpHeaderClaiming(60000, 60000))); break;
-        case Failure::HugePng: QVERIFY(writeFile(path, pngHeaderClaiming(60000, 60000))); break;
-        case Failure::Directory: QVERIFY(QDir(t.dir.path()).mkdir("Image.bmp")); break;
-        case Failure::EndlessDevice: QVERIFY(QFile::link("/dev/zero", path)); break;
-        case Failure::Pipe: QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0); break;
-        case Failure::KeepOntoDirectory:
+        case FileCase::HugeBmp: QVERIFY(writeFile(path, bmpHeaderClaiming(60000, 60000))); break;
+        case FileCase::HugePng: QVERIFY(writeFile(path, pngHeaderClaiming(60000, 60000))); break;
+        case FileCase::Directory: QVERIFY(QDir(t.dir.path()).mkdir("Image.bmp")); break;
+        case FileCase::EndlessDevice: QVERIFY(QFile::link("/dev/zero", path)); break;
+        case FileCase::Pipe: QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0); break;
+        case FileCase::KeepOntoDirectory:
             QVERIFY(QDir(t.dir.path()).mkdir("Image.bmp"));
             keep = true;
             break;
-        case Failure::KeepIntoMissingDirectory:
+        case FileCase::KeepIntoMissingDirectory:
             t.w.picturePath = QFile::encodeName(t.dir.filePath("gone/Image.bmp"));
             keep = true;
             break;
-        case Failure::LinkToMissing: QVERIFY(QFile::link(t.dir.filePath("gone"), path)); break;
-        case Failure::PixelDataPastEnd: {
+        case FileCase::LinkToMissing: QVERIFY(QFile::link(t.dir.filePath("gone"), path)); break;
+        case FileCase::PixelDataPastEnd: {
             QByteArray bad = good;
             qToLittleEndian<quint32>(quint32(good.size()), bad.data() + 10);
             QVERIFY(writeFile(path, bad));
             break;
         }
-        case Failure::KeepOntoPipe:
+        case FileCase::KeepOntoPipe:
             QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
             keep = true;
             break;
-        case Failure::KeepThroughLinkToDevice: {
+        case FileCase::KeepThroughLinkToDevice: {
             const QByteArray device = QFile::encodeName(t.dir.filePath("null"));
             if (::mknod(device.constData(), S_IFCHR | 0666, makedev(1, 3)) != 0)
                 QSKIP("making a device node needs root");
@@ -661,16 +749,58 @@ private slots:
             keep = true;
             break;
         }
-        case Failure::KeepOntoReadOnly:
+        case FileCase::KeepOntoReadOnly:
             QVERIFY(writeFile(path, good));
             QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup |
                                                     QFileDevice::ReadOther));
             keep = true;
             break;
-        case Failure::KeepFolderUnknown:
+        case FileCase::KeepFolderUnknown:
             t.w.picturePath.clear();
             keep = true;
             break;
+        case FileCase::KeepOntoAnotherUsersPicture:
+            // Written by the program run as another user than the picture's, in a folder and
+            // over a file that both may write.
+            if (::geteuid() != 0)
+                QSKIP("a picture of another user needs root to make");
+            QVERIFY(writeFile(path, good));
+            QCOMPARE(::chown(t.w.picturePath.constData(), 1000, 1000), 0);
+            QCOMPARE(::chmod(t.w.picturePath.constData(), 0666), 0);
+            QCOMPARE(::chmod(QFile::encodeName(t.dir.path()).constData(), 0777), 0);
+            runAs = 65534;
+            keep = true;
+            break;
+        case FileCase::KeepOverAPicture:
+            QVERIFY(writeFile(path, good));
+            if (::geteuid() == 0)
+                QCOMPARE(::chown(t.w.picturePath.constData(), 1000, 1000), 0);
+            QCOMPARE(::chmod(t.w.picturePath.constData(), 02640), 0);
+            keep = true;
+            break;
+        case FileCase::KeepThroughLinkToMissing:
+            QVERIFY(QFile::link(QStringLiteral("drawn.bmp"), path));
+            keep = true;
+            break;
+        case FileCase::KeepOverHardLinkedPicture:
+            QVERIFY(writeFile(path, good));
+            QCOMPARE(::link(t.w.picturePath.constData(),
+                            QFile::encodeName(t.dir.filePath("second.bmp")).constData()), 0);
+            keep = true;
+            break;
+        case FileCase::KeepBesideLeftovers:
+            // Left by keeps killed 65 and 50 seconds ago: the younger may be a keep under way.
+            QVERIFY(writeFile(path + ".Old065", good) && writeFile(path + ".New050", good));
+            QVERIFY(ageBy(path + ".Old065", 65) && ageBy(path + ".New050", 50));
+            keep = true;
+            break;
+        case FileCase::KeepIntoUnencodedFolder: {
+            const QByteArray folder = QFile::encodeName(t.dir.path()) + "/caf\xe9";
+            QCOMPARE(::mkdir(folder.constData(), 0755), 0);
+            t.w.picturePath = folder + "/Image.bmp";
+            keep = true;
+            break;
+        }
         }
 
         SheetWindow::click(t.w.btnNew);
@@ -680,13 +810,21 @@ private slots:
         const QString before = contentsOf(shown) + nodeOf(shown);
         const QStringList entries =
             QDir(t.dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        struct stat old {};
+        ::stat(t.w.picturePath.constData(), &old);
         const long memoryBefore = peakMemoryKiB();
 
+        QVERIFY(!runAs || ::seteuid(runAs) == 0);
         SheetWindow::click(keep ? t.w.btnSave : t.w.btnOpen);
+        QVERIFY(!runAs || ::seteuid(0) == 0);
 
         QVERIFY2(peakMemoryKiB() - memoryBefore < 100 * 1024,
                  qPrintable(QStringLiteral("peak address space grew by %1 KiB")
                                 .arg(peakMemoryKiB() - memoryBefore)));
+        if (fileCase >= FileCase::KeepOverAPicture) {
+            checkKept(fileCase, t, canvas, old, good);
+            return;
+        }
         QCOMPARE(t.reports.size(), 1);
         QCOMPARE(t.reports[0].path, shown);
         QVERIFY(!t.reports[0].reason.isEmpty());

@@ -3,6 +3,7 @@
 #include "sheetwindow.h"
 
 #include "sheet/picturefile.h"
+#include "testpictures.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -14,11 +15,16 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/mount.h>
 #include <unistd.h>
 
 namespace {
+
+using testpictures::bitmap;
+using testpictures::Compression;
+using testpictures::gif;
 
 const QString newSheetNotice = QStringLiteral("紙をとりかえましたよ！");
 const QString keepNotice = QStringLiteral("とっておいたよん♪");
@@ -26,153 +32,12 @@ const QString reopenNotice = QStringLiteral("とりだしましたん♪");
 constexpr int CanvasWidth = 269;
 constexpr int CanvasHeight = 277;
 
-// ---- A small bitmap encoder, written from the file format, independent of Qt's writer.
-
-enum class Compression { None = 0, Rle8 = 1, Rle4 = 2 };
-
-struct Bytes {
-    QByteArray data;
-    void u8(int v) { data.append(char(v)); }
-    void u16(int v) { u8(v & 0xff), u8((v >> 8) & 0xff); }
-    void u32(qint64 v) { u16(int(v & 0xffff)), u16(int((v >> 16) & 0xffff)); }
-};
-
-// Run-length rows, bottom row first: runs of two or more as counted runs, stretches of three
-// or more differing pixels in absolute mode, each row closed by an end of line.
-QByteArray runLengthRows(const QList<QList<int>> &rows, bool fourBit)
-{
-    Bytes out;
-    auto pack = [&](const QList<int> &indices) {
-        if (!fourBit) {
-            for (int i : indices)
-                out.u8(i);
-            return int(indices.size());
-        }
-        for (int k = 0; k < indices.size(); k += 2)
-            out.u8(indices[k] << 4 | (k + 1 < indices.size() ? indices[k + 1] : 0));
-        return int((indices.size() + 1) / 2);
-    };
-    for (qsizetype y = rows.size() - 1; y >= 0; --y) {
-        const QList<int> &row = rows[y];
-        const int w = int(row.size());
-        int x = 0;
-        while (x < w) {
-            int run = 1;
-            while (x + run < w && run < 255 && row[x + run] == row[x])
-                ++run;
-            if (run >= 2) {
-                out.u8(run);
-                out.u8(fourBit ? row[x] << 4 | row[x] : row[x]);
-                x += run;
-                continue;
-            }
-            int n = 1;
-            while (x + n < w && n < 255 && !(x + n + 1 < w && row[x + n] == row[x + n + 1]))
-                ++n;
-            if (n >= 3) {
-                out.u8(0);
-                out.u8(n);
-                if (pack(row.mid(x, n)) % 2)
-                    out.u8(0); // absolute runs end on a 16-bit boundary
-            } else {
-                for (int k = 0; k < n; ++k) {
-                    out.u8(1);
-                    out.u8(fourBit ? row[x + k] << 4 : row[x + k]);
-                }
-            }
-            x += n;
-        }
-        out.u8(0);
-        out.u8(0);
-    }
-    out.u8(0);
-    out.u8(1);
-    return out.data;
-}
-
-// Writes the picture as a bitmap of the given depth. Depths up to 8 index the palette; 16 bits
-// are 5-5-5, 32 bits leave the fourth byte 0, as most writers do.
-QByteArray encodeBmp(const QImage &picture, const QList<QRgb> &palette, int bits,
-                     Compression compression = Compression::None, bool topDown = false)
-{
-    const int w = picture.width();
-    const int h = picture.height();
-    QList<QList<int>> indices(h);
-    if (bits <= 8) {
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                indices[y].append(int(palette.indexOf(picture.pixel(x, y) | 0xff000000)));
-    }
-
-    QByteArray pixels;
-    if (compression != Compression::None) {
-        pixels = runLengthRows(indices, compression == Compression::Rle4);
-    } else {
-        const int stride = (w * bits + 31) / 32 * 4;
-        for (int i = 0; i < h; ++i) {
-            const int y = topDown ? i : h - 1 - i;
-            QByteArray row(stride, '\0');
-            for (int x = 0; x < w; ++x) {
-                const QRgb c = picture.pixel(x, y);
-                switch (bits) {
-                case 1: case 4: case 8: {
-                    const int bit = x * bits;
-                    const int shift = 8 - bits - bit % 8;
-                    row[bit / 8] = char(uchar(row[bit / 8]) | indices[y][x] << shift);
-                    break;
-                }
-                case 16: {
-                    const int v = (qRed(c) >> 3) << 10 | (qGreen(c) >> 3) << 5 | qBlue(c) >> 3;
-                    row[2 * x] = char(v & 0xff);
-                    row[2 * x + 1] = char(v >> 8);
-                    break;
-                }
-                default: {
-                    const int bytes = bits / 8;
-                    row[bytes * x] = char(qBlue(c));
-                    row[bytes * x + 1] = char(qGreen(c));
-                    row[bytes * x + 2] = char(qRed(c));
-                }
-                }
-            }
-            pixels += row;
-        }
-    }
-
-    const int colours = bits <= 8 ? int(palette.size()) : 0;
-    const int offset = 14 + 40 + 4 * colours;
-    Bytes out;
-    out.u8('B');
-    out.u8('M');
-    out.u32(offset + pixels.size());
-    out.u32(0);
-    out.u32(offset);
-    out.u32(40);
-    out.u32(w);
-    out.u32(topDown ? -qint64(h) & 0xffffffff : h);
-    out.u16(1);
-    out.u16(bits);
-    out.u32(int(compression));
-    out.u32(pixels.size());
-    out.u32(2835);
-    out.u32(2835);
-    out.u32(colours);
-    out.u32(0);
-    for (int i = 0; i < colours; ++i) {
-        out.u8(qBlue(palette[i]));
-        out.u8(qGreen(palette[i]));
-        out.u8(qRed(palette[i]));
-        out.u8(0);
-    }
-    return out.data + pixels;
-}
-
 // A header that claims a picture of the given size, followed by a little pixel data only.
 QByteArray bmpHeaderClaiming(int width, int height)
 {
     QImage small(4, 4, QImage::Format_RGB32);
     small.fill(Qt::gray);
-    QByteArray bytes = encodeBmp(small, {}, 24);
+    QByteArray bytes = bitmap(small);
     qToLittleEndian<qint32>(width, bytes.data() + 18);
     qToLittleEndian<qint32>(height, bytes.data() + 22);
     return bytes + QByteArray(1024, '\x55');
@@ -260,24 +125,13 @@ QByteArray saved(const QImage &image, const char *format, int quality = -1)
     return bytes;
 }
 
-// A 4 x 2 GIF built by hand: a four-colour table, then the pixels 0 1 2 3 / 3 2 1 0 as 3-bit
-// LZW codes, each pair after a clear code so that the code width never grows:
-// clear 0 1 clear 2 3 clear 3 2 clear 1 0 end, packed from the low bit up.
-const unsigned char tinyGif[] = {
-    'G', 'I', 'F', '8', '9', 'a',                                           // signature
-    0x04, 0x00, 0x02, 0x00, 0x81, 0x00, 0x00,                               // 4 x 2, 4-colour table
-    0xff, 0x00, 0x00, 0x00, 0xff, 0x00, 0x00, 0x00, 0xff, 0xff, 0xff, 0xff, // red green blue white
-    0x2c, 0x00, 0x00, 0x00, 0x00, 0x04, 0x00, 0x02, 0x00, 0x00,             // image at 0,0, 4 x 2
-    0x02, 0x05, 0x44, 0xa8, 0x71, 0x62, 0x50, 0x00,                         // LZW, one 5-byte block
-    0x3b};
-
-QImage tinyGifPixels()
+// A 4 x 2 picture of four colours: 0 1 2 3 / 3 2 1 0.
+QImage fourColours()
 {
-    const QRgb c[4] = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(255, 255, 255)};
     QImage image(4, 2, QImage::Format_RGB32);
     for (int x = 0; x < 4; ++x) {
-        image.setPixel(x, 0, c[x]);
-        image.setPixel(x, 1, c[3 - x]);
+        image.setPixel(x, 0, sixteen[x]);
+        image.setPixel(x, 1, sixteen[3 - x]);
     }
     return image;
 }
@@ -552,31 +406,32 @@ private slots:
 
         const QImage two = pattern(37, 23, 2);
         const QImage many = pattern(37, 23, 16);
-        QTest::newRow("bmp 1 bit") << encodeBmp(two, sixteen.mid(0, 2), 1) << two << 0 << 0;
-        QTest::newRow("bmp 4 bit") << encodeBmp(many, sixteen, 4) << many << 0 << 0;
-        QTest::newRow("bmp 8 bit") << encodeBmp(many, sixteen, 8) << many << 0 << 0;
+        QTest::newRow("bmp 1 bit") << bitmap(two, sixteen.mid(0, 2), {.bits = 1}) << two << 0 << 0;
+        QTest::newRow("bmp 4 bit") << bitmap(many, sixteen, {.bits = 4}) << many << 0 << 0;
+        QTest::newRow("bmp 8 bit") << bitmap(many, sixteen, {.bits = 8}) << many << 0 << 0;
         // Five bits keep a component to within 8.
-        QTest::newRow("bmp 16 bit") << encodeBmp(many, {}, 16) << many << 8 << 0;
-        QTest::newRow("bmp 24 bit") << encodeBmp(many, {}, 24) << many << 0 << 0;
-        QTest::newRow("bmp 32 bit") << encodeBmp(many, {}, 32) << many << 0 << 0;
+        QTest::newRow("bmp 16 bit") << bitmap(many, {}, {.bits = 16}) << many << 8 << 0;
+        QTest::newRow("bmp 24 bit") << bitmap(many) << many << 0 << 0;
+        QTest::newRow("bmp 32 bit") << bitmap(many, {}, {.bits = 32}) << many << 0 << 0;
         QTest::newRow("bmp 4 bit RLE")
-            << encodeBmp(many, sixteen, 4, Compression::Rle4) << many << 0 << 0;
+            << bitmap(many, sixteen, {.bits = 4, .compression = Compression::Rle4}) << many << 0
+            << 0;
         QTest::newRow("bmp 8 bit RLE")
-            << encodeBmp(many, sixteen, 8, Compression::Rle8) << many << 0 << 0;
+            << bitmap(many, sixteen, {.bits = 8, .compression = Compression::Rle8}) << many << 0
+            << 0;
         QTest::newRow("bmp 24 bit top-down")
-            << encodeBmp(many, {}, 24, Compression::None, true) << many << 0 << 0;
+            << bitmap(many, {}, {.topDown = true}) << many << 0 << 0;
         const QImage large = pattern(300, 290, 16);
-        QTest::newRow("bmp larger than the canvas") << encodeBmp(large, {}, 24) << large << 0 << 0;
+        QTest::newRow("bmp larger than the canvas") << bitmap(large) << large << 0 << 0;
         const QImage largeTopDown = pattern(280, 400, 16);
         QTest::newRow("bmp larger, top-down")
-            << encodeBmp(largeTopDown, {}, 24, Compression::None, true) << largeTopDown << 0 << 0;
+            << bitmap(largeTopDown, {}, {.topDown = true}) << largeTopDown << 0 << 0;
         QTest::newRow("png") << saved(many, "PNG") << many << 0 << 0;
         QTest::newRow("png larger than the canvas") << saved(large, "PNG") << large << 0 << 0;
         const QImage blocks = pattern(48, 32, 16, true);
         QTest::newRow("jpeg") << saved(blocks, "JPEG", 100) << blocks << 12 << 2;
         QTest::newRow("gif")
-            << QByteArray(reinterpret_cast<const char *>(tinyGif), sizeof tinyGif)
-            << tinyGifPixels() << 0 << 0;
+            << gif(QSize(4, 2), sixteen.mid(0, 4), {{fourColours()}}) << fourColours() << 0 << 0;
     }
 
     // Shown at the top-left at its own size, clipped by the canvas or leaving the rest in the
@@ -620,7 +475,7 @@ private slots:
     {
         SheetWindow t;
         const QImage many = pattern(37, 23, 16);
-        const QByteArray whole = encodeBmp(many, {}, 24);
+        const QByteArray whole = bitmap(many);
         const int stride = 112;
         QVERIFY(writeFile(QFile::decodeName(t.w.picturePath), whole.left(54 + 10 * stride)));
         SheetWindow::click(t.w.btnOpen);
@@ -702,7 +557,7 @@ private slots:
         QFETCH(picturefile::Why, why);
         SheetWindow t;
         const QString path = QFile::decodeName(t.w.picturePath);
-        const QByteArray good = encodeBmp(pattern(37, 23, 16), {}, 24);
+        const QByteArray good = bitmap(pattern(37, 23, 16));
         bool keep = false;
         uid_t runAs = 0;
         switch (fileCase) {
@@ -868,7 +723,7 @@ private slots:
             ~Unmount() { ::umount2(path.constData(), MNT_DETACH); }
         } unmount{diskPath};
 
-        const QByteArray old = encodeBmp(pattern(37, 23, 16), {}, 24);
+        const QByteArray old = bitmap(pattern(37, 23, 16));
         t.w.picturePath = QFile::encodeName(disk + "/Image.bmp");
         QVERIFY(writeFile(disk + "/Image.bmp", old));
         const QString filler = disk + "/filler";

@@ -146,19 +146,25 @@ prlimit --pid "$APP_PID" --fsize=unlimited:unlimited
 
 # Under an address-space limit 30 MiB above what the program holds, the kept picture reopens;
 # a 4000 x 4000 one, a 48 MB file and 61 MiB once decoded, fails with its reason and the program
-# goes on. (Blocks that fit in the room the allocator already holds would not fail.)
-vm=$(awk '/^VmSize:/ { print $2 }' "/proc/$APP_PID/status")
-prlimit --pid "$APP_PID" --as=$(((vm + 30 * 1024) * 1024)):unlimited
-click 388 92
-expect_bells 10 "a reopen under an address-space limit"
-expect_fall_back 11 "a reopen under an address-space limit"
-convert -size 4000x4000 xc:red -type truecolor bmp3:"$PICTURE"
-click 388 92
-expect_failure "$PICTURE: cannot reopen the picture: Cannot allocate memory" "a reopen beyond the limit"
-close_box
-prlimit --pid "$APP_PID" --as=unlimited:unlimited
+# goes on. (Blocks that fit in the room the allocator already holds would not fail, and the
+# sanitizers' allocator holds all its room from the start.)
+if ldd "$PROGRAM_BUILT" | grep -q libasan; then
+    echo "the address-space limit is not tried: the sanitizers' allocator is not held by it"
+else
+    vm=$(awk '/^VmSize:/ { print $2 }' "/proc/$APP_PID/status")
+    prlimit --pid "$APP_PID" --as=$(((vm + 30 * 1024) * 1024)):unlimited
+    click 388 92
+    expect_bells 10 "a reopen under an address-space limit"
+    expect_fall_back 11 "a reopen under an address-space limit"
+    convert -size 4000x4000 xc:red -type truecolor bmp3:"$PICTURE"
+    click 388 92
+    expect_failure "$PICTURE: cannot reopen the picture: Cannot allocate memory" "a reopen beyond the limit"
+    close_box
+    prlimit --pid "$APP_PID" --as=unlimited:unlimited
+fi
+rung=$(bells)
 click 388 148
-expect_bells 12 "new sheet after the limits"
+expect_bells $((rung + 1)) "new sheet after the limits"
 
 # Started from a folder whose name is valid in no encoding, the program keeps beside itself.
 kill "$APP_PID"

@@ -2,6 +2,7 @@
 // no pixels. Each is decoded over memory scribbled two ways: the pictures must be the same.
 #include "app/application.h"
 #include "sheet/picturefile.h"
+#include "testpictures.h"
 
 #include <QtTest>
 
@@ -10,89 +11,23 @@
 
 namespace {
 
-void put16(QByteArray &out, quint32 v)
-{
-    out.append(char(v & 0xff));
-    out.append(char(v >> 8 & 0xff));
-}
-
-void put32(QByteArray &out, quint32 v)
-{
-    put16(out, v & 0xffff);
-    put16(out, v >> 16);
-}
-
-// A 24-bit bitmap of `rows` rows of the given colours, stored top row first when topDown.
+// A 24-bit bitmap of rows of the given colours, stored top row first when topDown.
 QByteArray bitmap24(int width, const QList<QRgb> &rows, bool topDown)
 {
-    const int stride = (width * 3 + 3) & ~3;
-    QByteArray pixels;
-    for (int i = 0; i < rows.size(); ++i) {
-        const QRgb c = rows[topDown ? i : rows.size() - 1 - i];
-        QByteArray line;
-        for (int x = 0; x < width; ++x) {
-            line.append(char(qBlue(c)));
-            line.append(char(qGreen(c)));
-            line.append(char(qRed(c)));
-        }
-        line.resize(stride, '\0');
-        pixels += line;
-    }
-    QByteArray file("BM");
-    put32(file, quint32(54 + pixels.size()));
-    put32(file, 0);
-    put32(file, 54);
-    put32(file, 40);
-    put32(file, quint32(width));
-    put32(file, quint32(topDown ? -qint32(rows.size()) : qint32(rows.size())));
-    put16(file, 1);
-    put16(file, 24);
-    for (int i = 0; i < 6; ++i)
-        put32(file, 0);
-    return file + pixels;
+    QImage picture(width, int(rows.size()), QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < width; ++x)
+            picture.setPixel(x, y, rows[y]);
+    return testpictures::bitmap(picture, {}, {.topDown = topDown});
 }
 
-// A GIF of 4 x 2 pixels, two colours, whose one frame lies at (left, top) with the given size.
+// A GIF of 4 x 2 pixels, red and blue, whose one blue frame lies at (left, top).
 QByteArray gif(int left, int top, int width, int height)
 {
-    QByteArray file("GIF89a");
-    put16(file, 4);
-    put16(file, 2);
-    file.append(char(0x80)); // a global table of two colours
-    file.append('\0');
-    file.append('\0');
-    file.append("\xff\x00\x00\x00\x00\xff", 6);
-    file.append(',');
-    put16(file, quint32(left));
-    put16(file, quint32(top));
-    put16(file, quint32(width));
-    put16(file, quint32(height));
-    file.append('\0');
-    // Code size 2: colour 1 for every pixel at 3 bits a code, with a clear code (4) before
-    // every second one so that codes never widen, then the end (5).
-    QList<int> codes;
-    for (int i = 0; i < width * height; ++i) {
-        if (i % 2 == 0)
-            codes.append(4);
-        codes.append(1);
-    }
-    codes.append(5);
-    QByteArray data;
-    quint32 acc = 0;
-    int bits = 0;
-    for (int code : codes) {
-        acc |= quint32(code) << bits;
-        for (bits += 3; bits >= 8; bits -= 8, acc >>= 8)
-            data.append(char(acc & 0xff));
-    }
-    if (bits)
-        data.append(char(acc & 0xff));
-    file.append('\2');
-    file.append(char(data.size()));
-    file += data;
-    file.append('\0');
-    file.append(';');
-    return file;
+    QImage frame(width, height, QImage::Format_RGB32);
+    frame.fill(qRgb(0, 0, 255));
+    return testpictures::gif(QSize(4, 2), {qRgb(255, 0, 0), qRgb(0, 0, 255)},
+                             {{frame, QPoint(left, top)}});
 }
 
 // Decodes after leaving blocks of about the picture's size filled with `scribble` for the

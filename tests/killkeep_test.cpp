@@ -7,12 +7,15 @@
 
 #include <QtTest>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <fcntl.h>
 #include <random>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -133,7 +136,7 @@ private slots:
             ++found[which];
         }
 
-        // Whatever a keep leaves behind when it is killed. Qt writes into an unnamed file and
+        // Whatever a keep leaves behind when it is killed. A keep writes into an unnamed file and
         // gives it a name of its own just before it replaces the picture with it, so a kill in
         // that instant leaves the finished new picture under that name.
         QStringList strays = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
@@ -156,6 +159,44 @@ private slots:
         // Far fewer than the kills that landed inside a keep.
         QVERIFY2(strays.size() <= midKeep / 10, qPrintable(strays.join(QLatin1Char(' '))));
         ::munmap(progress, sizeof(Progress));
+
+        // Once they are older than a minute the next keep removes them, and only them: one of
+        // ours is added in case no kill left any, and beside them what is not ours to remove.
+        QVERIFY(QFile::copy(picture, dir.filePath(QStringLiteral("Image.bmp.Zz09aA"))));
+        strays.append(QStringLiteral("Image.bmp.Zz09aA"));
+        // A younger one, other names, and a folder and a link under the name of a leftover.
+        const QStringList others = {
+            QStringLiteral("Image.bmp.young1"), QStringLiteral("Image.bmp.ab"),
+            QStringLiteral("Image.bmp.abcdefg"), QStringLiteral("Image.bmp~"),
+            QStringLiteral("Other.bmp.ABCDEF"), QStringLiteral("Image.bmp.folder"),
+            QStringLiteral("Image.bmp.link01"), QStringLiteral("progress")};
+        for (const QString &name : others.mid(1, 4))
+            QVERIFY(QFile::copy(picture, dir.filePath(name)));
+        QVERIFY(QDir(dir.path()).mkdir(others[5]));
+        QVERIFY(QFile::link(others[1], dir.filePath(others[6])));
+        const timespec aged[2] = {{std::time(nullptr) - 120, 0}, {std::time(nullptr) - 120, 0}};
+        for (const QString &name : strays + others.mid(1))
+            QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(dir.filePath(name)).constData(),
+                                 aged, AT_SYMLINK_NOFOLLOW), 0);
+        QVERIFY(QFile::copy(picture, dir.filePath(others[0])));
+
+        w.beep = [] {};
+        w.reportError = [](picturefile::Action, const QString &,
+                           const picturefile::Failure &failure) {
+            QFAIL(qPrintable(failure.detail));
+        };
+        w.picturePath = QFile::encodeName(picture);
+        w.btnSave_Click();
+        QStringList left = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
+                                                      QDir::Hidden | QDir::System);
+        left.removeAll(QStringLiteral("Image.bmp"));
+        std::printf("after the next keep: %lld of %lld leftovers remain\n",
+                    qlonglong(left.size() - others.size()), qlonglong(strays.size()));
+        std::sort(left.begin(), left.end());
+        QStringList expectedLeft = others;
+        std::sort(expectedLeft.begin(), expectedLeft.end());
+        QCOMPARE(left, expectedLeft);
+        QVERIFY(QFileInfo(dir.filePath(others[6])).isSymLink());
     }
 };
 

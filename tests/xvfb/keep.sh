@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Keep, new sheet in orange, reopen, in the real window: the canvas comes back pixel for pixel,
-# and every action and every fall-back rings the bell once. Then a keep that fails: the program
-# goes on, tells the reason once on standard error and in a box titled "Pafuro", and rings nothing.
+# and every action and every fall-back rings the bell once. Then keeps and a reopen that fail (a
+# directory in the picture's place, a file-size limit, an address-space limit): the program goes
+# on, tells the reason once on standard error and in a box titled "Pafuro", and rings nothing.
+# Last, a start from a folder whose name is valid in no encoding keeps beside the program.
 source "$(dirname "$0")/lib.sh" "$@"
 start_x
 
@@ -87,35 +89,98 @@ changed=$(differing "$WORK/reopened.png" "$WORK/painted.png")
 expect_fall_back 6 "reopen"
 screenshot "$WORK/reopened-window.png"
 
+# A failed action: an error box titled Pafuro beside the window, the reason once on standard
+# error (the line's start $1), and the program still running.
+expect_failure() {
+    local boxes=0 reported
+    for _ in $(seq 50); do
+        boxes=$(xdotool search --onlyvisible --name '^Pafuro$' 2>/dev/null | wc -l || true)
+        [ "$boxes" -ge 2 ] && break
+        sleep 0.05
+    done
+    [ "$boxes" -eq 2 ] || fail "$2: no error box titled Pafuro"
+    kill -0 "$APP_PID" 2>/dev/null || fail "$2: the program ended"
+    reported=$(grep -c "^pafuro: $1" "$WORK/app.err" || true)
+    [ "$reported" -eq 1 ] || fail "$2: reported $reported times: $(cat "$WORK/app.err")"
+}
+# The box goes with Return.
+close_box() {
+    local box
+    box=$(xdotool search --onlyvisible --name '^Pafuro$' | grep -vx "$WID" | head -n 1)
+    xdotool windowfocus --sync "$box" key Return
+    for _ in $(seq 50); do
+        [ "$(xdotool search --onlyvisible --name '^Pafuro$' 2>/dev/null | wc -l)" -eq 1 ] && return
+        sleep 0.05
+    done
+    fail "the error box did not close"
+}
+
 # A directory where the picture file belongs: the keep fails, and nothing is lost.
 rm "$PICTURE"
 mkdir "$PICTURE"
 click 388 36
-boxes=0
-for _ in $(seq 50); do
-    boxes=$(xdotool search --onlyvisible --name '^Pafuro$' 2>/dev/null | wc -l)
-    [ "$boxes" -ge 2 ] && break
-    sleep 0.05
-done
-[ "$boxes" -eq 2 ] || fail "no error box titled Pafuro"
-kill -0 "$APP_PID" 2>/dev/null || fail "the program ended after a failed keep"
-reported=$(grep -c "^pafuro: $PICTURE: " "$WORK/app.err" || true)
-[ "$reported" -eq 1 ] || fail "the failure was reported $reported times: $(cat "$WORK/app.err")"
+expect_failure "$PICTURE: " "a keep onto a directory"
 screenshot "$WORK/error.png"
 sleep 2.3
 [ "$(bells)" -eq 6 ] || fail "the failed keep rang the bell ($(bells) in all)"
 [ -d "$PICTURE" ] && [ -z "$(ls -A "$PICTURE")" ] || fail "the failed keep changed what was there"
-
-# The box goes with Return, and the program goes on.
-box=$(xdotool search --onlyvisible --name '^Pafuro$' | grep -vx "$WID" | head -n 1)
-xdotool windowfocus --sync "$box" key Return
-for _ in $(seq 50); do
-    [ "$(xdotool search --onlyvisible --name '^Pafuro$' 2>/dev/null | wc -l)" -eq 1 ] && break
-    sleep 0.05
-done
-[ "$(xdotool search --onlyvisible --name '^Pafuro$' | wc -l)" -eq 1 ] || fail "the error box did not close"
+close_box
 grab_canvas "$WORK/after-failure.png"
 [ "$(differing "$WORK/after-failure.png" "$WORK/painted.png")" = 0 ] || fail "the failed keep changed the canvas"
 click 388 148
 expect_bells 7 "new sheet after the failure"
-echo "PASS: kept, new sheet, reopened pixel for pixel; $(bells) bells; a failed keep lost nothing"
+rmdir "$PICTURE"
+click 388 36
+expect_bells 8 "a keep after the failure"
+expect_fall_back 9 "a keep after the failure"
+
+# Past a file-size limit the keep fails with its reason, the old file stays, and the program
+# goes on rather than ending by SIGXFSZ.
+before="$(stat -c %i "$PICTURE") $(md5sum <"$PICTURE")"
+prlimit --pid "$APP_PID" --fsize=100000:unlimited
+click 388 36
+expect_failure "$PICTURE: cannot keep the picture: File too large" "a keep past the file-size limit"
+[ "$(stat -c %i "$PICTURE") $(md5sum <"$PICTURE")" = "$before" ] || fail "the keep past the limit changed the file"
+close_box
+prlimit --pid "$APP_PID" --fsize=unlimited:unlimited
+
+# Under an address-space limit 30 MiB above what the program holds, the kept picture reopens;
+# a 4000 x 4000 one, a 48 MB file and 61 MiB once decoded, fails with its reason and the program
+# goes on. (Blocks that fit in the room the allocator already holds would not fail, and the
+# sanitizers' allocator holds all its room from the start.)
+if ldd "$PROGRAM_BUILT" | grep -q libasan; then
+    echo "the address-space limit is not tried: the sanitizers' allocator is not held by it"
+else
+    vm=$(awk '/^VmSize:/ { print $2 }' "/proc/$APP_PID/status")
+    prlimit --pid "$APP_PID" --as=$(((vm + 30 * 1024) * 1024)):unlimited
+    click 388 92
+    expect_bells 10 "a reopen under an address-space limit"
+    expect_fall_back 11 "a reopen under an address-space limit"
+    convert -size 4000x4000 xc:red -type truecolor bmp3:"$PICTURE"
+    click 388 92
+    expect_failure "$PICTURE: cannot reopen the picture: Cannot allocate memory" "a reopen beyond the limit"
+    close_box
+    prlimit --pid "$APP_PID" --as=unlimited:unlimited
+fi
+rung=$(bells)
+click 388 148
+expect_bells $((rung + 1)) "new sheet after the limits"
+
+# Started from a folder whose name is valid in no encoding, the program keeps beside itself.
+kill "$APP_PID"
+wait "$APP_PID" || true
+odd=$WORK/$'caf\xe9'
+mkdir "$odd"
+rm -rf "$WORK/app"
+ln -s "$odd" "$WORK/app"
+root_picture=$([ -e /Image.bmp ] && echo there || echo none)
+start_app
+click 388 36
+for _ in $(seq 50); do
+    [ -f "$odd/Image.bmp" ] && break
+    sleep 0.05
+done
+[ "$(stat -c %s "$odd/Image.bmp" 2>/dev/null)" = 223870 ] || fail "no picture beside a program in caf\\xe9"
+[ "$root_picture" = there ] || [ ! -e /Image.bmp ] || fail "the keep wrote /Image.bmp"
+echo "PASS: kept, new sheet, reopened pixel for pixel; $(bells) bells; failed keeps and reopens lost nothing;" \
+    "kept from a folder named in no encoding"

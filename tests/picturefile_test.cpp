@@ -14,6 +14,7 @@
 #include <sys/sysmacros.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
@@ -293,10 +294,31 @@ class PictureFileTest : public QObject {
 private slots:
     void initTestCase() { prepareApplication(); }
 
-    // Keep, then a new sheet, then reopen: the same pixels, with the reopen's notice.
+    // Keep, then a new sheet, then reopen: the same pixels, with the reopen's notice; also in a
+    // folder so deep that the picture's whole path is longer than a path may be.
+    void keepThenReopenIsExact_data()
+    {
+        QTest::addColumn<bool>("deep");
+        QTest::newRow("beside the program") << false;
+        QTest::newRow("folder near the longest path") << true;
+    }
+
     void keepThenReopenIsExact()
     {
+        QFETCH(bool, deep);
         SheetWindow t;
+        if (deep) {
+            QByteArray folder = QFile::encodeName(t.dir.path());
+            const QByteArray part(200, 'd');
+            while (folder.size() + 1 + part.size() < PATH_MAX - 8) {
+                folder += '/' + part;
+                QCOMPARE(::mkdir(folder.constData(), 0700), 0);
+            }
+            folder += '/' + QByteArray(PATH_MAX - 8 - folder.size() - 1, 'e');
+            QCOMPARE(::mkdir(folder.constData(), 0700), 0);
+            t.w.picturePath = folder + "/Image.bmp";
+            QVERIFY(t.w.picturePath.size() > PATH_MAX);
+        }
         SheetWindow::click(t.w.赤色);
         t.stamp(20, 30);
         SheetWindow::click(t.w.橙色);

@@ -417,15 +417,24 @@ bool readFile(const QByteArray &path, QByteArray *bytes, Failure *failure)
     if (path.isEmpty())
         return fail(failure, Why::FolderUnknown, 0,
                     QStringLiteral("The program's own folder cannot be found"));
+    // Read relative to its folder, as it is kept, so that a path too long to name whole works.
+    QByteArray folderPath;
+    QByteArray name;
+    splitPath(path, &folderPath, &name);
+    const Descriptor folder(
+        ::openat(AT_FDCWD, folderPath.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!folder.valid())
+        return failSystem(failure, errno);
     // Nothing but a regular file is opened: opening a device or a pipe may do something or wait.
     struct stat status {};
-    if (::stat(path.constData(), &status) != 0)
+    if (::fstatat(folder.get(), name.constData(), &status, 0) != 0)
         return failSystem(failure, errno);
     if (!S_ISREG(status.st_mode))
         return failNotAFile(failure, status.st_mode);
     if (status.st_size > picturefile::MaxFileBytes)
         return fail(failure, Why::TooLarge, EFBIG);
-    const Descriptor fd(::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    const Descriptor fd(::openat(folder.get(), name.constData(),
+                                 O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (!fd.valid())
         return failSystem(failure, errno);
     if (::fstat(fd.get(), &status) != 0)

@@ -1,30 +1,12 @@
 // What assistive technology is told: every control reachable from the window with a name of its
 // own and the role of its kind, the selection of the option buttons as it changes, the group
 // panels named by their captions, and the message line carrying the notice shown on it.
-#include "app/application.h"
-#include "app/frmmain.h"
+#include "testwindow.h"
 
 #include <QAccessible>
 #include <QSet>
-#include <QTemporaryDir>
-#include <QTest>
 
 namespace {
-
-// A fresh window whose beeps, reports and picture file stay inside the test.
-struct Window {
-    QTemporaryDir dir;
-    frmMain w;
-    Window()
-    {
-        w.Timer1->stop();
-        w.beep = [] {};
-        w.reportError = [](picturefile::Action, const QString &, const picturefile::Failure &) {};
-        w.picturePath = QFile::encodeName(dir.filePath(QStringLiteral("Image.bmp")));
-        w.show();
-    }
-    static void click(QAbstractButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
-};
 
 QAccessibleInterface *accessible(QObject *object)
 {
@@ -57,7 +39,8 @@ private Q_SLOTS:
     // no two controls of one container share a name, so none is mistaken for another.
     void everyControlNamed()
     {
-        Window t;
+        TestWindow t;
+        QVERIFY(t.show());
         QAccessibleInterface *window = accessible(&t.w);
         QCOMPARE(window->text(QAccessible::Name), QStringLiteral("Pafuro"));
         QList<QAccessibleInterface *> all;
@@ -73,6 +56,9 @@ private Q_SLOTS:
         QCOMPARE(all.size(), widgets.size());
         for (QWidget *w : widgets)
             QVERIFY2(reached.contains(w), qPrintable(w->objectName()));
+        // The swatches have no caption: each is named by its colour, its own name's first kanji.
+        for (QAbstractButton *swatch : t.w.色フレーム->findChildren<QAbstractButton *>())
+            QVERIFY2(nameOf(swatch).contains(swatch->objectName().at(0)), qPrintable(nameOf(swatch)));
 
         QList<QAccessibleInterface *> containers = {window};
         for (QAccessibleInterface *iface : all)
@@ -112,7 +98,8 @@ private Q_SLOTS:
     {
         QFETCH(QString, control);
         QFETCH(int, role);
-        Window t;
+        TestWindow t;
+        QVERIFY(t.show());
         QObject *object = control == u"frmMain" ? &t.w : t.w.findChild<QObject *>(control);
         QVERIFY(object);
         QCOMPARE(int(accessible(object)->role()), role);
@@ -135,7 +122,8 @@ private Q_SLOTS:
         QFETCH(QString, group);
         QFETCH(int, first);
         QFETCH(int, clicked);
-        Window t;
+        TestWindow t;
+        QVERIFY(t.show());
         QAccessibleInterface *panel = accessible(t.w.findChild<GroupPanel *>(group));
         for (int i = 0; i < panel->childCount(); ++i)
             QVERIFY(panel->child(i)->state().checkable);
@@ -147,7 +135,7 @@ private Q_SLOTS:
             return on;
         };
         QCOMPARE(checked(), QList<int>{first});
-        Window::click(static_cast<QAbstractButton *>(panel->child(clicked)->object()));
+        TestWindow::click(static_cast<QAbstractButton *>(panel->child(clicked)->object()));
         QCOMPARE(checked(), QList<int>{clicked});
     }
 
@@ -164,7 +152,8 @@ private Q_SLOTS:
     {
         QFETCH(QString, group);
         QFETCH(QString, caption);
-        Window t;
+        TestWindow t;
+        QVERIFY(t.show());
         QAccessibleInterface *panel = accessible(t.w.findChild<GroupPanel *>(group));
         QLabel *label = t.w.findChild<QLabel *>(caption);
         QCOMPARE(panel->text(QAccessible::Name), label->text());
@@ -176,9 +165,10 @@ private Q_SLOTS:
     // The message line's name is the notice on it, then the resting text again.
     void messageLineCarriesNotice()
     {
-        Window t;
+        TestWindow t;
+        QVERIFY(t.show());
         QCOMPARE(nameOf(t.w.InfoDis), frmMain::DefaultNotice);
-        Window::click(t.w.btnNew);
+        TestWindow::click(t.w.btnNew);
         QCOMPARE(nameOf(t.w.InfoDis), QStringLiteral("紙をとりかえましたよ！"));
         t.w.InfoDisTime_Tick();
         QCOMPARE(nameOf(t.w.InfoDis), frmMain::DefaultNotice);

@@ -1,6 +1,6 @@
 // The message line: each action's notice with one beep, the resting text two seconds later with
 // a second beep, and a failed action that leaves the line as it was.
-#include "sheetwindow.h"
+#include "testwindow.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -33,16 +33,6 @@ class NoticeTest : public QObject {
 private slots:
     void initTestCase() { prepareApplication(); }
 
-    void restsAtStart()
-    {
-        SheetWindow t;
-        QCOMPARE(t.w.InfoDis->text(), QStringLiteral("いんふぉめぇ～しょんでぃすぷれぃ♪"));
-        QVERIFY(!t.w.InfoDisTime->isActive());
-        // A two-second wait must not come up to 80 ms late, as a coarse timer may.
-        QCOMPARE(t.w.InfoDisTime->timerType(), Qt::PreciseTimer);
-        QCOMPARE(t.beeps, 0);
-    }
-
     void oneAction_data()
     {
         QTest::addColumn<Action>("action");
@@ -57,15 +47,16 @@ private slots:
     {
         QFETCH(Action, action);
         QFETCH(QString, notice);
-        SheetWindow t;
+        TestWindow t;
+        QVERIFY(t.show());
         if (action == Action::Reopen) {
-            SheetWindow::click(t.w.btnSave);
+            TestWindow::click(t.w.btnSave);
             t.w.InfoDisTime_Tick();
             t.beeps = 0;
         }
         const QImage resting = t.w.InfoDis->grab().toImage();
 
-        SheetWindow::click(buttonOf(t.w, action));
+        TestWindow::click(buttonOf(t.w, action));
         QCOMPARE(t.beeps, 1);
         QCOMPARE(t.w.InfoDis->text(), notice);
         QVERIFY(t.w.InfoDis->grab().toImage() != resting);
@@ -86,7 +77,8 @@ private slots:
     // Cancelling really stops the wait: nothing ticks afterwards.
     void cancelStopsTheWait()
     {
-        SheetWindow t;
+        TestWindow t;
+        QVERIFY(t.show());
         t.w.ShowNotice(keepNotice);
         QVERIFY(t.w.InfoDisTime->isActive());
         t.w.CancelNotice();
@@ -100,7 +92,8 @@ private slots:
     // after the second, and the first one's never comes.
     void twoActionsASecondApart()
     {
-        SheetWindow t;
+        TestWindow t;
+        QVERIFY(t.show());
         QElapsedTimer clock;
         QList<qint64> beepTimes;
         QStringList beepTexts;
@@ -109,9 +102,9 @@ private slots:
             beepTexts.append(t.w.InfoDis->text());
         };
         clock.start();
-        SheetWindow::click(t.w.btnNew);
+        TestWindow::click(t.w.btnNew);
         QTest::qWait(1000);
-        SheetWindow::click(t.w.btnSave);
+        TestWindow::click(t.w.btnSave);
         QTRY_COMPARE_WITH_TIMEOUT(beepTimes.size(), 3, 5000);
         QTest::qWait(100);
 
@@ -120,6 +113,8 @@ private slots:
         const qint64 wait = beepTimes[2] - beepTimes[1];
         QVERIFY2(wait >= 2000, qPrintable(QStringLiteral("fell back after %1 ms").arg(wait)));
         qInfo("fell back %lld ms after the second action", wait);
+        // Too loose a bound to time under load: a coarse timer may come up to 100 ms late.
+        QCOMPARE(t.w.InfoDisTime->timerType(), Qt::PreciseTimer);
         QVERIFY(!t.w.InfoDisTime->isActive());
     }
 
@@ -134,13 +129,14 @@ private slots:
     void failedActionLeavesTheEarlierNotice()
     {
         QFETCH(Action, action);
-        SheetWindow t;
+        TestWindow t;
+        QVERIFY(t.show());
         if (action == Action::Keep)
             QVERIFY(QDir(t.dir.path()).mkdir(QStringLiteral("Image.bmp")));
-        SheetWindow::click(t.w.btnNew);
+        TestWindow::click(t.w.btnNew);
         const QImage shown = t.w.InfoDis->grab().toImage();
 
-        SheetWindow::click(buttonOf(t.w, action));
+        TestWindow::click(buttonOf(t.w, action));
         QCOMPARE(t.reports.size(), 1);
         QCOMPARE(t.beeps, 1);
         QCOMPARE(t.w.InfoDis->text(), newSheetNotice);

@@ -1,15 +1,12 @@
 // When the drawing surface shows its stamps: a stamp after a pause at once, stamps in quick
 // succession together a moment later, each by a repaint of the rectangles touched. Read off
 // the screen (the window's backing store), not off a fresh rendering of the drawing layer.
-#include "app/application.h"
-#include "app/frmmain.h"
+#include "testwindow.h"
 
 #include <QFile>
 #include <QPaintEvent>
 #include <QScreen>
 #include <QTemporaryDir>
-#include <QTest>
-#include <QWindow>
 
 #include <cmath>
 
@@ -19,10 +16,13 @@ const QRgb Black = qRgb(0, 0, 0);
 
 struct PaintSpy : QObject {
     QRegion painted;
+    int paints = 0;
     bool eventFilter(QObject *, QEvent *event) override
     {
-        if (event->type() == QEvent::Paint)
+        if (event->type() == QEvent::Paint) {
             painted += static_cast<QPaintEvent *>(event)->region();
+            ++paints;
+        }
         return false;
     }
 };
@@ -36,64 +36,48 @@ QScreen *screenOfRatio(qreal ratio)
     return nullptr;
 }
 
-struct Window {
-    QTemporaryDir dir;
-    frmMain w;
-    PaintSpy spy;
-    Window()
-    {
-        // The side panel's circles are drawn on a surface too; they would only add repaints.
-        w.Timer1->stop();
-        w.beep = [] {};
-        w.reportError = [](picturefile::Action, const QString &, const picturefile::Failure &) {};
-        w.picturePath = QFile::encodeName(dir.filePath(QStringLiteral("Image.bmp")));
-    }
-    // Shown on the screen of that device pixel ratio (1 unless asked).
-    bool show(qreal ratio = 1)
-    {
-        QScreen *screen = screenOfRatio(ratio);
-        if (!screen)
-            return false;
-        w.setScreen(screen);
-        w.move(screen->geometry().topLeft() + QPoint(20, 20));
-        w.show();
-        if (!QTest::qWaitForWindowExposed(&w))
-            return false;
-        QTest::qWait(3 * DrawingSurface::RepaintInterval);
-        w.画板->installEventFilter(&spy);
-        return true;
-    }
-    // A black disc of radius 50 twips at a pixel of the canvas's client area.
-    void stamp(QPoint p) { w.StampBrush(w.画板, 1, p.x() * 15.0f, p.y() * 15.0f); }
-    // The colour on the screen at a pixel of the canvas's client area.
-    QRgb onScreen(QPoint p) const
-    {
-        const QPoint at = w.画板->mapTo(&w, p + QPoint(DrawingSurface::Border, DrawingSurface::Border));
-        return w.screen()->grabWindow(w.winId()).toImage().pixel(at) & 0xffffff;
-    }
-    // The window rendered as on the screen, in device pixels. (The offscreen screen's own grab
-    // of a scaled window is cut to its size in logical pixels.)
-    QImage grabScaled() { return w.grab().toImage().convertToFormat(QImage::Format_RGB32); }
-    // The canvas's client area as the screen shows it, in device pixels: inside a border of two
-    // edges, each a whole number of device pixels, of a canvas whose edges lie at the device
-    // pixels nearest to its logical ones.
-    QImage shownCanvas()
-    {
-        const qreal ratio = w.devicePixelRatioF();
-        const auto edge = [ratio](int logical) { return int(std::floor(logical * ratio + 0.5)); };
-        const QPoint origin = w.画板->mapTo(&w, QPoint());
-        const int border = 2 * std::max(1, edge(1));
-        const QPoint corner(edge(origin.x()) + border, edge(origin.y()) + border);
-        QImage client = grabScaled().copy(QRect(corner, w.画板->image().size()));
-        client.setDevicePixelRatio(1);
-        return client;
-    }
-    // The repainted part of the canvas, in client-area pixels.
-    QRegion repainted() const
-    {
-        return spy.painted.translated(-DrawingSurface::Border, -DrawingSurface::Border);
-    }
-};
+// Shown on the screen of that device pixel ratio and settled; the canvas's repaints watched from
+// then on by the spy, if one is given.
+bool showAt(TestWindow &app, qreal ratio = 1, PaintSpy *spy = nullptr)
+{
+    QScreen *screen = screenOfRatio(ratio);
+    if (!screen || !app.show(screen))
+        return false;
+    QTest::qWait(3 * DrawingSurface::RepaintInterval);
+    if (spy)
+        app.w.画板->installEventFilter(spy);
+    return true;
+}
+
+// The colour on the screen at a pixel of a surface's client area, the canvas's unless another.
+QRgb onScreen(frmMain &w, QPoint p, DrawingSurface *surface = nullptr)
+{
+    surface = surface ? surface : w.画板;
+    const QPoint at = surface->mapTo(&w, p + QPoint(DrawingSurface::Border, DrawingSurface::Border));
+    return w.screen()->grabWindow(w.winId()).toImage().pixel(at) & 0xffffff;
+}
+
+// The canvas's client area as the screen shows it, in device pixels: inside a border of two
+// edges, each a whole number of device pixels, of a canvas whose edges lie at the device pixels
+// nearest to its logical ones. (The offscreen screen's own grab of a scaled window is cut to its
+// size in logical pixels, so the window is rendered.)
+QImage shownCanvas(TestWindow &app)
+{
+    const qreal ratio = app.w.devicePixelRatioF();
+    const auto edge = [ratio](int logical) { return int(std::floor(logical * ratio + 0.5)); };
+    const QPoint origin = app.w.画板->mapTo(&app.w, QPoint());
+    const int border = 2 * std::max(1, edge(1));
+    const QPoint corner(edge(origin.x()) + border, edge(origin.y()) + border);
+    QImage client = app.grab().copy(QRect(corner, app.w.画板->image().size()));
+    client.setDevicePixelRatio(1);
+    return client;
+}
+
+// The repainted part of the canvas, in client-area pixels.
+QRegion repainted(const PaintSpy &spy)
+{
+    return spy.painted.translated(-DrawingSurface::Border, -DrawingSurface::Border);
+}
 
 } // namespace
 
@@ -148,8 +132,8 @@ void SurfaceTest::stampAtDevicePixels()
     QFETCH(qreal, ratio);
     QFETCH(int, radius);
     QFETCH(QSize, layer);
-    Window app;
-    QVERIFY(app.show(ratio));
+    TestWindow app;
+    QVERIFY(showAt(app, ratio));
     QCOMPARE(app.w.画板->image().size(), layer);
     app.w.state.PenSize = radius;
     app.w.StampBrush(app.w.画板, 1, 2000.0f, 1500.0f);
@@ -173,17 +157,17 @@ void SurfaceTest::stampAtDevicePixels()
     QVERIFY2(mixedBlocks > r, "the disc is made of blocks of pixels");
     const QPoint centre(int(2000 * ratio / 15), int(1500 * ratio / 15));
     QCOMPARE(image.pixel(centre), Black);
-    QCOMPARE(app.shownCanvas(), image);
+    QCOMPARE(shownCanvas(app), image);
 }
 
 // A picture on a window that moves to a screen of another scale stays as it was drawn, pixel
 // for pixel, and is shown in the same place; a new sheet then takes the new screen's pixels.
 void SurfaceTest::pictureKeptOnAnotherScale()
 {
-    Window app;
-    QVERIFY(app.show(1));
+    TestWindow app;
+    QVERIFY(showAt(app));
     app.w.state.PenSize = 100;
-    app.stamp({100, 80});
+    app.stamp(100, 80);
     const QImage drawn = app.w.画板->image().copy();
     QScreen *two = screenOfRatio(2);
     app.w.windowHandle()->setScreen(two);
@@ -191,14 +175,14 @@ void SurfaceTest::pictureKeptOnAnotherScale()
     QTRY_COMPARE(app.w.devicePixelRatioF(), 2.0);
     app.w.repaint();
     QCOMPARE(app.w.画板->image(), drawn);
-    const QImage shown = app.grabScaled();
+    const QImage shown = app.grab();
     // The disc's centre at the canvas's client pixel (100, 80), the corner of the client area
     // beside it: at twice the scale.
     const QPoint client = 2 * app.w.画板->mapTo(&app.w, QPoint(2, 2));
     QCOMPARE(shown.pixel(client + QPoint(200, 160)) & 0xffffff, Black & 0xffffff);
     QCOMPARE(shown.pixel(client + QPoint(170, 160)) & 0xffffff, 0xffffffu);
     QCOMPARE(shown.pixel(client + QPoint(2 * 268, 2 * 276)) & 0xffffff, 0xffffffu);
-    app.stamp({200, 200});
+    app.stamp(200, 200);
     QCOMPARE(app.w.画板->image().pixel(200, 200) & 0xffffff, Black & 0xffffff);
     app.w.btnNew_Click();
     QCOMPARE(app.w.画板->image().size(), QSize(538, 554));
@@ -208,30 +192,38 @@ void SurfaceTest::pictureKeptOnAnotherScale()
 // user's move and the disc.
 void SurfaceTest::loneStampShownAtOnce()
 {
-    Window app;
-    QVERIFY(app.show());
-    QCOMPARE(app.onScreen({100, 80}), 0xffffffu);
-    app.stamp({100, 80});
+    TestWindow app;
+    PaintSpy spy;
+    QVERIFY(showAt(app, 1, &spy));
+    QCOMPARE(onScreen(app.w, {100, 80}), 0xffffffu);
+    app.stamp(100, 80);
     QCoreApplication::sendPostedEvents();
-    QCOMPARE(app.onScreen({100, 80}), Black & 0xffffff);
-    QVERIFY(app.repainted().boundingRect().contains(QRect(97, 77, 6, 6)));
-    QVERIFY(!app.repainted().contains(QPoint(130, 138)));
+    QCOMPARE(onScreen(app.w, {100, 80}), Black & 0xffffff);
+    // The disc's rectangle and no more: radius 3.3 px about (100, 80).
+    const QRect disc(96, 76, 8, 8);
+    const QRect painted = repainted(spy).boundingRect();
+    QVERIFY2(painted.contains(QRect(97, 77, 6, 6)) && disc.adjusted(-1, -1, 1, 1).contains(painted),
+             qPrintable(QStringLiteral("repainted %1, %2 %3 x %4")
+                            .arg(painted.x()).arg(painted.y()).arg(painted.width()).arg(painted.height())));
 }
 
-// Stamps in quick succession, far apart: every one reaches the screen within moments, and
-// what is repainted are their rectangles, not the canvas between them.
+// Stamps in quick succession, far apart: the first reaches the screen at once, those after it
+// together a moment later, and what is repainted are their rectangles, not the canvas between.
 void SurfaceTest::quickStampsShownTogether()
 {
-    Window app;
-    QVERIFY(app.show());
+    TestWindow app;
+    PaintSpy spy;
+    QVERIFY(showAt(app, 1, &spy));
     const QList<QPoint> centres{{20, 20}, {240, 30}, {130, 250}, {30, 200}, {250, 260}};
     for (QPoint c : centres)
-        app.stamp(c);
+        app.stamp(c.x(), c.y());
     for (QPoint c : centres)
-        QTRY_COMPARE_WITH_TIMEOUT(app.onScreen(c), Black & 0xffffff, 1000);
+        QTRY_COMPARE_WITH_TIMEOUT(onScreen(app.w, c), Black & 0xffffff, 1000);
+    QVERIFY2(spy.paints < centres.size(),
+             qPrintable(QStringLiteral("%1 repaints for %2 stamps").arg(spy.paints).arg(centres.size())));
     for (QPoint c : centres)
-        QVERIFY(app.repainted().contains(c));
-    QVERIFY2(!app.repainted().contains(QPoint(130, 138)), "the untouched middle was repainted");
+        QVERIFY(repainted(spy).contains(c));
+    QVERIFY2(!repainted(spy).contains(QPoint(130, 138)), "the untouched middle was repainted");
 }
 
 namespace {
@@ -251,8 +243,8 @@ struct AllPaints : QObject {
 // of the event loop, and repaints nothing but the circle's rectangle of the panel.
 void SurfaceTest::sparkOnScreenWhenTickReturns()
 {
-    Window app;
-    QVERIFY(app.show());
+    TestWindow app;
+    QVERIFY(showAt(app));
     DrawingSurface *panel = app.w.関係ないやつ;
     // Red, green and blue, then radius, x and y: a disc of 148 twips about (1406, 334) twips,
     // well inside the panel.
@@ -260,18 +252,14 @@ void SurfaceTest::sparkOnScreenWhenTickReturns()
     int next = 0;
     app.w.random = [&] { return draws[next++ % draws.size()]; };
     const QPoint centre(1406 / 15, 334 / 15);
-    auto onScreen = [&] {
-        const QPoint at = panel->mapTo(&app.w, centre + QPoint(DrawingSurface::Border, DrawingSurface::Border));
-        return app.w.screen()->grabWindow(app.w.winId()).toImage().pixel(at) & 0xffffff;
-    };
-    const QRgb before = onScreen();
+    const QRgb before = onScreen(app.w, centre, panel);
     AllPaints paints;
     qApp->installEventFilter(&paints);
     app.w.Timer1_Tick();
     qApp->removeEventFilter(&paints);
     const QRgb drawn = panel->image().pixel(centre) & 0xffffff;
     QVERIFY(drawn != before);
-    QCOMPARE(onScreen(), drawn);
+    QCOMPARE(onScreen(app.w, centre, panel), drawn);
     QCOMPARE(paints.painted.size(), 1);
     QCOMPARE(paints.painted[0].first, panel);
     const QRect circle = paints.painted[0].second.boundingRect().translated(-DrawingSurface::Border,

@@ -1,48 +1,19 @@
 // The rendered window: every control's place, size and colour read off a grab of the shown
 // window, the captions' faces, the keyboard order and the state the window starts in.
 #include "captionfaces.h"
+#include "testwindow.h"
 
-#include "app/application.h"
-#include "app/frmmain.h"
-
-#include <QAccessible>
 #include <QButtonGroup>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QImage>
 #include <QSet>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <algorithm>
 
 namespace {
 
 const QRgb Pink = qRgb(255, 192, 192);
-
-// A fresh window with its seams set so that nothing beeps, asks or writes beside the program.
-struct Window {
-    QTemporaryDir dir;
-    frmMain w;
-    int beeps = 0;
-    Window()
-    {
-        w.beep = [this] { ++beeps; };
-        w.reportError = [](picturefile::Action, const QString &, const picturefile::Failure &) {};
-        w.picturePath = QFile::encodeName(dir.filePath(QStringLiteral("Image.bmp")));
-    }
-    bool show()
-    {
-        w.show();
-        return QTest::qWaitForWindowExposed(&w);
-    }
-    QImage grab() { return w.grab().toImage().convertToFormat(QImage::Format_RGB32); }
-};
-
-QString rgbText(QRgb c)
-{
-    return QStringLiteral("(%1, %2, %3)").arg(qRed(c)).arg(qGreen(c)).arg(qBlue(c));
-}
 
 #define COMPARE_PIXEL(image, x, y, expected)                                                       \
     do {                                                                                           \
@@ -108,7 +79,7 @@ int distance(QRgb a, QRgb b)
     return qAbs(qRed(a) - qRed(b)) + qAbs(qGreen(a) - qGreen(b)) + qAbs(qBlue(a) - qBlue(b));
 }
 
-// Names the controls along the keyboard order, the paper buttons by their index.
+// Names a control, the paper buttons by their index.
 QString describe(QWidget *w)
 {
     if (w->objectName() == QStringLiteral("紙の色"))
@@ -117,7 +88,8 @@ QString describe(QWidget *w)
     return w->objectName();
 }
 
-const QStringList tabOrder = {
+// Every control that takes the focus.
+const QStringList focusable = {
     "画板",      "btnSave",   "btnOpen",   "黒色",      "白色",      "赤色",      "青色",
     "黄色",      "紫色",      "橙色",      "緑色",      "細い",      "普通",      "太い",
     "極太",      "btnNew",    "btnEnd",    "紙の色(7)", "紙の色(6)", "紙の色(5)", "紙の色(4)",
@@ -150,16 +122,13 @@ private Q_SLOTS:
     void textsInCaptionFaces();
     void captionsCentred_data();
     void captionsCentred();
-    void captionlessButtonsNamed();
-    void focusChain();
     void tabKeyOrder();
     void startingState();
-    void timers();
 };
 
 void WindowTest::windowFrame()
 {
-    Window app;
+    TestWindow app;
     QVERIFY(app.show());
     QCOMPARE(app.w.windowTitle(), QStringLiteral("Pafuro"));
     QCOMPARE(app.w.size(), QSize(496, 433));
@@ -175,7 +144,7 @@ void WindowTest::windowFrame()
 
 void WindowTest::icon()
 {
-    Window app;
+    TestWindow app;
     const QIcon icon = app.w.windowIcon();
     const QList<QSize> sizes = icon.availableSizes();
     QVERIFY2(sizes.contains(QSize(16, 16)), "no 16 x 16 icon");
@@ -209,7 +178,7 @@ void WindowTest::icon()
 
 void WindowTest::windowBackground()
 {
-    Window app;
+    TestWindow app;
     QVERIFY(app.show());
     const QImage image = app.grab();
     // Bare window between and around the controls, and the group panels' spare rows.
@@ -241,8 +210,7 @@ void WindowTest::pushButtonsAndSurfaces()
     QFETCH(QString, name);
     QFETCH(QRect, rect);
     QFETCH(QRgb, face);
-    Window app;
-    app.w.Timer1->stop(); // the side panel stays blank
+    TestWindow app;
     QVERIFY(app.show());
     QWidget *control = app.w.findChild<QWidget *>(name);
     QVERIFY(control);
@@ -321,7 +289,7 @@ void WindowTest::optionButtons()
     QFETCH(QSize, size);
     QFETCH(QRgb, face);
     QFETCH(bool, selected);
-    Window app;
+    TestWindow app;
     QVERIFY(app.show());
     const QImage image = app.grab();
 
@@ -404,15 +372,14 @@ void WindowTest::optionButtons()
 void WindowTest::focusMark_data()
 {
     QTest::addColumn<QString>("control");
-    for (const QString &name : tabOrder)
+    for (const QString &name : focusable)
         QTest::newRow(qPrintable(name)) << name;
 }
 
 void WindowTest::focusMark()
 {
     QFETCH(QString, control);
-    Window app;
-    app.w.Timer1->stop();
+    TestWindow app;
     QVERIFY(app.show());
     app.w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&app.w));
@@ -466,7 +433,7 @@ void WindowTest::focusMark()
 // and it is sunken: darker above and left than a raised button.
 void WindowTest::selectedLookPressed()
 {
-    Window app;
+    TestWindow app;
     QVERIFY(app.show());
     const QImage image = app.grab();
     const struct {
@@ -495,7 +462,7 @@ void WindowTest::selectedLookPressed()
 // A click selects a button of a group and raises the one that was down; other groups keep theirs.
 void WindowTest::selectionMovesWithClick()
 {
-    Window app;
+    TestWindow app;
     QVERIFY(app.show());
     const QList<QRgb> raised = bevel(app.grab(), inWindow(app.w.赤色, &app.w));
     const QList<QRgb> sunken = bevel(app.grab(), inWindow(app.w.黒色, &app.w));
@@ -536,7 +503,7 @@ void WindowTest::labels()
     QFETCH(QString, name);
     QFETCH(QRect, rect);
     QFETCH(QString, caption);
-    Window app;
+    TestWindow app;
     QVERIFY(app.show());
     auto *label = app.w.findChild<QLabel *>(name);
     QVERIFY(label);
@@ -564,7 +531,7 @@ void WindowTest::labels()
 // The message line: lavender across the bottom, one pixel wider than the window.
 void WindowTest::messageLine()
 {
-    Window app;
+    TestWindow app;
     QVERIFY(app.show());
     QCOMPARE(inWindow(app.w.InfoDis, &app.w), QRect(0, 400, 497, 33));
     const QImage image = app.grab();
@@ -616,7 +583,7 @@ void WindowTest::captionFaces()
     QFETCH(QString, family);
     QFETCH(int, pixelSize);
     QFETCH(bool, bold);
-    Window app;
+    TestWindow app;
     QVERIFY(app.show());
     QWidget *control = app.w.findChild<QWidget *>(name);
     QVERIFY(control);
@@ -657,7 +624,7 @@ void WindowTest::textsInCaptionFaces_data()
 void WindowTest::textsInCaptionFaces()
 {
     QFETCH(QString, action);
-    Window app;
+    TestWindow app;
     QVERIFY(app.show());
     if (action == QLatin1String("btnOpen"))
         app.w.btnSave->click();
@@ -693,7 +660,7 @@ void WindowTest::captionsCentred_data()
 void WindowTest::captionsCentred()
 {
     QFETCH(QString, name);
-    Window app;
+    TestWindow app;
     QVERIFY(app.show());
     auto *button = app.w.findChild<ColourButton *>(name);
     QVERIFY(button);
@@ -726,54 +693,11 @@ void WindowTest::captionsCentred()
              qPrintable(QStringLiteral("caption off centre by %1, %2").arg(offset.x()).arg(offset.y())));
 }
 
-// Buttons without a caption still tell a screen reader what they are.
-void WindowTest::captionlessButtonsNamed()
-{
-    Window app;
-    QSet<QString> names;
-    const QList<ColourButton *> captionless = {app.w.黒色, app.w.白色, app.w.赤色, app.w.青色,
-                                               app.w.黄色, app.w.紫色, app.w.橙色, app.w.緑色};
-    for (ColourButton *b : captionless) {
-        QVERIFY(b->text().isEmpty());
-        const QString name = QAccessible::queryAccessibleInterface(b)->text(QAccessible::Name);
-        QVERIFY2(!name.isEmpty(), qPrintable(b->objectName()));
-        // The swatch's colour name, the kanji of its own name.
-        QVERIFY2(name.contains(b->objectName().at(0)), qPrintable(name));
-        names.insert(name);
-    }
-    for (ColourButton *b : app.w.紙の色) {
-        QVERIFY(b->text().isEmpty());
-        const QString name = QAccessible::queryAccessibleInterface(b)->text(QAccessible::Name);
-        QVERIFY(!name.isEmpty());
-        names.insert(name);
-    }
-    QCOMPARE(names.size(), 16);
-    // The paper buttons are one array of controls sharing a name, each with its index.
-    for (int i = 0; i < 8; ++i) {
-        QCOMPARE(app.w.紙の色[i]->objectName(), QStringLiteral("紙の色"));
-        QCOMPARE(app.w.紙の色[i]->group()->id(app.w.紙の色[i]), i);
-    }
-}
-
-
-void WindowTest::focusChain()
-{
-    Window app;
-    QStringList chain;
-    QWidget *w = app.w.画板;
-    do {
-        if (w->focusPolicy() != Qt::NoFocus)
-            chain << describe(w);
-        w = w->nextInFocusChain();
-    } while (w != app.w.画板);
-    QCOMPARE(chain, tabOrder);
-}
-
 // Tab moves the focus through the controls from the canvas, and around back to it. As
 // with option buttons anywhere, a group is entered at its selected button; the others are skipped.
 void WindowTest::tabKeyOrder()
 {
-    Window app;
+    TestWindow app;
     QVERIFY(app.show());
     app.w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&app.w));
@@ -810,8 +734,7 @@ void WindowTest::tabKeyOrder()
 
 void WindowTest::startingState()
 {
-    Window app;
-    app.w.Timer1->stop();
+    TestWindow app;
     QVERIFY(app.show());
     QCOMPARE(app.w.InfoDis->text(), QStringLiteral("いんふぉめぇ～しょんでぃすぷれぃ♪"));
     // The canvas is white and empty, as drawn and as its image.
@@ -835,21 +758,6 @@ void WindowTest::startingState()
     QCOMPARE(app.w.state.PaperGreen, 255);
     QCOMPARE(app.w.state.PaperBlue, 255);
     QCOMPARE(app.beeps, 0);
-}
-
-void WindowTest::timers()
-{
-    Window app;
-    QVERIFY(app.w.Timer1->isActive());
-    QCOMPARE(app.w.Timer1->interval(), 100);
-    QVERIFY(!app.w.Timer1->isSingleShot());
-    QVERIFY(!app.w.InfoDisTime->isActive());
-    QCOMPARE(app.w.findChild<QTimer *>(QStringLiteral("Timer1")), app.w.Timer1);
-    QCOMPARE(app.w.findChild<QTimer *>(QStringLiteral("InfoDisTime")), app.w.InfoDisTime);
-    // Timer1 really ticks: the side panel gets its circles within a few intervals.
-    QVERIFY(app.show());
-    const QImage before = app.w.関係ないやつ->image();
-    QTRY_VERIFY_WITH_TIMEOUT(app.w.関係ないやつ->image() != before, 2000);
     QVERIFY(!app.w.InfoDisTime->isActive());
 }
 

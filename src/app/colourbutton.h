@@ -11,8 +11,6 @@ class ColourButton final : public QPushButton {
 public:
     ColourButton(const QString &name, QRgb face, QWidget *parent);
 
-    QRgb face() const { return m_face; }
-
 protected:
     void paintEvent(QPaintEvent *event) override;
 

@@ -214,9 +214,11 @@ void DrawingSurface::circle(float x, float y, float radius)
 }
 
 // A drag reports up to a few thousand moves a second, far more than a screen shows, and each
-// repaint costs more than its stamp. A stamp after a pause is shown at once; those that follow
-// within RepaintInterval are shown together when it is over. Only the touched rectangles are
-// repainted, and the drawing layer itself always has every stamp at once.
+// repaint costs more than its stamp: a repaint for every stamp took twice the processor time per
+// move under X (about 88 against 41 us) and fifteen times offscreen (24 against 1.7 us). A stamp
+// after a pause is shown at once; those that follow within RepaintInterval are shown together
+// when it is over. Only the touched rectangles are repainted, and the drawing layer itself
+// always has every stamp at once.
 void DrawingSurface::drawn(const QRect &rect)
 {
     m_drawn += rect;

@@ -26,14 +26,12 @@ public:
     explicit DrawingSurface(QWidget *parent = nullptr);
 
     void setBackColor(std::int32_t colourValue);
-    std::int32_t backColor() const { return m_backColor; }
     void setFillColor(std::int32_t colourValue) { m_fill = toPixel(colourValue); }
     void setForeColor(std::int32_t colourValue) { m_outline = toPixel(colourValue); }
     void clear();
     void circle(float x, float y, float radius);
     void setPicture(const QImage &picture);
     void removePicture() { setPicture(QImage()); }
-    bool hasPicture() const { return !m_picture.isNull(); }
 
     // The composite as shown, at the size of the client area in device pixels, one pixel of the
     // image to one of the screen.

@@ -1,0 +1,126 @@
+#pragma once
+
+// The program's window as the tests drive it: its beeps counted, its failures collected rather
+// than shown, its picture file in a folder of its own, and the side panel's timer stopped so
+// that only a test's own ticks draw there. Read back as the user sees it.
+
+#include "app/application.h"
+#include "app/frmmain.h"
+
+#include <QAbstractButton>
+#include <QFile>
+#include <QList>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWindow>
+
+struct TestWindow {
+    struct Report {
+        QString path;
+        picturefile::Why why;
+        QString reason;
+    };
+
+    QTemporaryDir dir;
+    frmMain w;
+    int beeps = 0;
+    QList<Report> reports;
+
+    TestWindow()
+    {
+        w.Timer1->stop();
+        w.beep = [this] { ++beeps; };
+        w.reportError = [this](picturefile::Action, const QString &path,
+                               const picturefile::Failure &failure) {
+            reports.append({path, failure.why, failure.detail});
+        };
+        w.picturePath = QFile::encodeName(dir.filePath(QStringLiteral("Image.bmp")));
+    }
+
+    // Shown, on that screen if one is given, and exposed.
+    bool show(QScreen *screen = nullptr)
+    {
+        if (screen) {
+            w.setScreen(screen);
+            w.move(screen->geometry().topLeft() + QPoint(20, 20));
+        }
+        w.show();
+        return QTest::qWaitForWindowExposed(&w);
+    }
+
+    // The window as rendered, in device pixels.
+    QImage grab() { return w.grab().toImage().convertToFormat(QImage::Format_RGB32); }
+    // Where a surface's client area lies in the window.
+    QPoint origin(DrawingSurface *s) const
+    {
+        return s->mapTo(&w, QPoint(DrawingSurface::Border, DrawingSurface::Border));
+    }
+    // A surface's client area as the user sees it (at scale 1).
+    QImage shown(DrawingSurface *s) { return grab().copy(QRect(origin(s), s->image().size())); }
+    QImage canvas() { return shown(w.画板); }
+
+    // A click with the left button at the middle of a control, through its window.
+    static void click(QWidget *control)
+    {
+        QWidget *window = control->window();
+        QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {},
+                          control->mapTo(window, control->rect().center()));
+    }
+    // A drag: pressed at the first point, moved through the others, released at the last.
+    // Points are in window coordinates.
+    void drag(const QList<QPoint> &points, Qt::MouseButton button = Qt::LeftButton)
+    {
+        QWindow *window = w.windowHandle();
+        QTest::mousePress(window, button, {}, points.first());
+        for (qsizetype i = 1; i < points.size(); ++i)
+            QTest::mouseMove(window, points[i]);
+        QTest::mouseRelease(window, button, {}, points.last());
+    }
+    // One brush stamp at a pixel of the canvas's client area, as a drag with the left button.
+    void stamp(int x, int y) { w.画板_MouseMove(1, 0, x * 15.0f, y * 15.0f); }
+
+    QByteArray pictureBytes() const
+    {
+        QFile file(QFile::decodeName(w.picturePath));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+};
+
+inline QString rgbText(QRgb c)
+{
+    return QStringLiteral("(%1, %2, %3)").arg(qRed(c)).arg(qGreen(c)).arg(qBlue(c));
+}
+
+inline QImage filled(QSize size, QRgb colour)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
+// Where two images of one size differ first, or an empty string.
+inline QString firstDifference(const QImage &actual, const QImage &expected, int tolerance = 0)
+{
+    if (actual.size() != expected.size())
+        return QStringLiteral("size %1x%2, expected %3x%4")
+            .arg(actual.width()).arg(actual.height()).arg(expected.width()).arg(expected.height());
+    for (int y = 0; y < actual.height(); ++y) {
+        for (int x = 0; x < actual.width(); ++x) {
+            const QRgb a = actual.pixel(x, y);
+            const QRgb e = expected.pixel(x, y);
+            if (std::abs(qRed(a) - qRed(e)) > tolerance ||
+                std::abs(qGreen(a) - qGreen(e)) > tolerance ||
+                std::abs(qBlue(a) - qBlue(e)) > tolerance)
+                return QStringLiteral("(%1, %2) is %3, expected %4")
+                    .arg(x).arg(y).arg(rgbText(a), rgbText(e));
+        }
+    }
+    return QString();
+}
+
+// Every pixel of the image is the colour, or where the first one is not.
+inline QString notAll(const QImage &image, QRgb colour)
+{
+    return firstDifference(image, filled(image.size(), colour));
+}

@@ -2,9 +2,9 @@
 // system bell, against the same handler with a beep that does nothing. Each beep is played, so
 // the beeps are spaced out to let the sound server keep up; the pause is not timed. Meant for
 // the X platform beside a sound server (bench/beep.sh); runs on the offscreen one otherwise.
-#include "benchsupport.h"
 #include "app/application.h"
 #include "app/frmmain.h"
+#include "benchsupport.h"
 
 #include <QApplication>
 

@@ -41,7 +41,10 @@ void fillOnAllocate(const volatile void *block, std::size_t size)
 // each distinct thing bumps one of these counters, which libFuzzer reads like its own.
 __attribute__((used, section("__libfuzzer_extra_counters"))) std::uint8_t outcomes[1 << 14];
 
-void count(const QByteArray &what) { ++outcomes[qHash(what) % sizeof(outcomes)]; }
+void count(const QByteArray &what)
+{
+    ++outcomes[qHash(what) % sizeof(outcomes)];
+}
 
 // A warning counts by its wording, without the numbers and names it quotes from the file.
 void countMessage(const QString &message)
@@ -77,9 +80,9 @@ bool matches(const QImage &decoded, const PictureSeed &seed, QString *why)
     for (int y = 0; y < a.height(); ++y) {
         for (int x = 0; x < a.width(); ++x) {
             const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-            const int d = std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
-                                    std::abs(qBlue(p) - qBlue(q)),
-                                    std::abs(qAlpha(p) - qAlpha(q))});
+            const int d =
+                std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                          std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
             if (d > seed.tolerance) {
                 *why = QStringLiteral("pixel %1,%2 is %3, not %4")
                            .arg(x)
@@ -147,8 +150,8 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data),
-                                                     qsizetype(size));
+    const QByteArray bytes =
+        QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
     QString reason;
     const QImage image = decodeOver(0x00, bytes, &reason);
     // Whatever the header claims, no picture beyond the cap is ever made.
@@ -172,7 +175,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     // The same bytes make the same picture, whatever the memory it lands in held before.
     if (decodeOver(0xff, bytes, &reason) != image) {
-        std::fprintf(stderr, "two decodes of the same bytes differ: pixels the file does not give\n");
+        std::fprintf(stderr,
+                     "two decodes of the same bytes differ: pixels the file does not give\n");
         std::abort();
     }
     return 0;

@@ -31,8 +31,14 @@ QRgb trueColour(int x, int y)
 
 // Index of the pixel at x, y in a picture of `colours` palette entries. For run-length
 // encoding the first pixels of a row differ one from the next and the rest come in runs.
-int plainIndex(int x, int y, int colours) { return (x * 19 + y * 37) % colours; }
-int runIndex(int x, int y, int colours) { return (x < 5 ? x + y : x / 4 + y + 5) % colours; }
+int plainIndex(int x, int y, int colours)
+{
+    return (x * 19 + y * 37) % colours;
+}
+int runIndex(int x, int y, int colours)
+{
+    return (x < 5 ? x + y : x / 4 + y + 5) % colours;
+}
 
 QList<QRgb> palette(int colours)
 {
@@ -57,8 +63,8 @@ QImage indexedPicture(const QList<QRgb> &table, int shift = 0,
 PictureSeed bitmap(const QString &name, const BitmapLayout &layout, int colours = 0)
 {
     const bool alpha = layout.masks[3] != 0;
-    const bool runLength = layout.compression == Compression::Rle8 ||
-                           layout.compression == Compression::Rle4;
+    const bool runLength =
+        layout.compression == Compression::Rle8 || layout.compression == Compression::Rle4;
     const QList<QRgb> table = palette(layout.bits > 8 ? 0 : colours ? colours : 1 << layout.bits);
     QImage picture(Width, Height, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     if (layout.bits <= 8)
@@ -66,8 +72,8 @@ PictureSeed bitmap(const QString &name, const BitmapLayout &layout, int colours 
     for (int y = 0; layout.bits > 8 && y < Height; ++y) {
         for (int x = 0; x < Width; ++x) {
             const QRgb c = trueColour(x, y);
-            picture.setPixel(x, y, qRgba(qRed(c), qGreen(c), qBlue(c),
-                                         alpha && (x + y) % 5 == 0 ? 128 : 255));
+            picture.setPixel(
+                x, y, qRgba(qRed(c), qGreen(c), qBlue(c), alpha && (x + y) % 5 == 0 ? 128 : 255));
         }
     }
     PictureSeed seed{name, testpictures::bitmap(picture, table, layout), picture};
@@ -215,11 +221,14 @@ std::vector<PictureSeed> pictureSeeds()
     }
 
     add(written(QStringLiteral("png-rgb"), trueColourImage(QImage::Format_RGB32), "png"));
-    add(written(QStringLiteral("png-argb"), [] {
-        QImage image = trueColourImage(QImage::Format_ARGB32);
-        image.setPixel(2, 3, qRgba(10, 20, 30, 100));
-        return image;
-    }(), "png"));
+    add(written(
+        QStringLiteral("png-argb"),
+        [] {
+            QImage image = trueColourImage(QImage::Format_ARGB32);
+            image.setPixel(2, 3, qRgba(10, 20, 30, 100));
+            return image;
+        }(),
+        "png"));
     add(written(QStringLiteral("png-indexed"), indexedImage(16), "png"));
     add(written(QStringLiteral("png-mono"), indexedImage(2, QImage::Format_Mono), "png"));
     add(written(QStringLiteral("png-grey"),
@@ -231,12 +240,13 @@ std::vector<PictureSeed> pictureSeeds()
     add(written(QStringLiteral("png-compressed"), trueColourImage(QImage::Format_RGB32), "png",
                 [](QImageWriter &w) { w.setCompression(9); }));
     add(written(QStringLiteral("jpeg"), trueColourImage(QImage::Format_RGB32), "jpeg", {}, -1));
-    add(written(QStringLiteral("jpeg-progressive"), trueColourImage(QImage::Format_RGB32), "jpeg",
-                [](QImageWriter &w) {
-                    w.setProgressiveScanWrite(true);
-                    w.setOptimizedWrite(true);
-                },
-                -1));
+    add(written(
+        QStringLiteral("jpeg-progressive"), trueColourImage(QImage::Format_RGB32), "jpeg",
+        [](QImageWriter &w) {
+            w.setProgressiveScanWrite(true);
+            w.setOptimizedWrite(true);
+        },
+        -1));
     add(written(QStringLiteral("jpeg-grey"),
                 trueColourImage(QImage::Format_RGB32).convertToFormat(QImage::Format_Grayscale8),
                 "jpeg", {}, -1));

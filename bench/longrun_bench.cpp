@@ -4,9 +4,9 @@
 // otherwise). Prints, per 100,000, the time per tick or stamp and the
 // resident memory, and whether memory stayed flat and the last 100,000 were as fast as the first.
 //   build/bench/longrun_bench [COUNT, default 1000000]
-#include "benchsupport.h"
 #include "app/application.h"
 #include "app/frmmain.h"
+#include "benchsupport.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -15,9 +15,9 @@
 #include <QWindow>
 
 #include <cstdio>
-#include <malloc.h>
 #include <cstdlib>
 #include <functional>
+#include <malloc.h>
 #include <memory>
 #include <vector>
 
@@ -36,7 +36,10 @@ long residentKiB()
 }
 
 // What the allocator has handed out and not had back: flat unless something is kept.
-long heapInUseKiB() { return long(mallinfo2().uordblks / 1024); }
+long heapInUseKiB()
+{
+    return long(mallinfo2().uordblks / 1024);
+}
 
 struct Block {
     double nsPerOp;
@@ -45,7 +48,8 @@ struct Block {
 };
 
 // Runs `count` operations in blocks of `block`, timing each block and noting memory after it.
-std::vector<Block> run(const char *what, long count, long block, const std::function<void(long)> &op)
+std::vector<Block> run(const char *what, long count, long block,
+                       const std::function<void(long)> &op)
 {
     std::printf("%s\n%12s %14s %14s %14s\n", what, "done", "ns each", "resident KiB",
                 "heap in use KiB");
@@ -73,7 +77,8 @@ bool verdict(const char *what, const std::vector<Block> &blocks)
     double early = 0, late = 0;
     for (std::size_t i = 0; i < blocks.size(); ++i)
         (i < half ? early : late) += double(blocks[i].heapKiB);
-    const long heapGrowth = half ? long(late / double(blocks.size() - half) - early / double(half)) : 0;
+    const long heapGrowth =
+        half ? long(late / double(blocks.size() - half) - early / double(half)) : 0;
     const double pace = blocks.back().nsPerOp / blocks.front().nsPerOp;
     const bool flat = growth < 1024 && heapGrowth < 1024;
     const bool steady = pace < 1.2;
@@ -120,18 +125,19 @@ int main(int argc, char **argv)
                                     &frmMain::黄色_Click, &frmMain::黒色_Click};
     void (frmMain::*sizes[])() = {&frmMain::細い_Click, &frmMain::普通_Click, &frmMain::太い_Click,
                                   &frmMain::極太_Click};
-    const auto stamps = run("canvas mouse move (one stamp), then the event loop", count, block, [&](long i) {
-        if (i % 1000 == 0) {
-            (w.get()->*colours[i / 1000 % 4])();
-            (w.get()->*sizes[i / 4000 % 4])();
-        }
-        const long row = i / 269, column = i % 269;
-        const QPointF at(2 + (row % 2 ? 268 - column : column), 2 + (row * 3) % 277);
-        QMouseEvent move(QEvent::MouseMove, at, canvas->mapToGlobal(at), Qt::NoButton,
-                         Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(canvas, &move);
-        QCoreApplication::processEvents();
-    });
+    const auto stamps =
+        run("canvas mouse move (one stamp), then the event loop", count, block, [&](long i) {
+            if (i % 1000 == 0) {
+                (w.get()->*colours[i / 1000 % 4])();
+                (w.get()->*sizes[i / 4000 % 4])();
+            }
+            const long row = i / 269, column = i % 269;
+            const QPointF at(2 + (row % 2 ? 268 - column : column), 2 + (row * 3) % 277);
+            QMouseEvent move(QEvent::MouseMove, at, canvas->mapToGlobal(at), Qt::NoButton,
+                             Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(canvas, &move);
+            QCoreApplication::processEvents();
+        });
 
     // The stamps did paint: the canvas holds the last colour.
     const QImage &painted = canvas->image();

@@ -3,9 +3,9 @@
 // Wall-clock time, since a keep waits for the disk. The picture file lives in a temporary
 // directory (TMPDIR).
 // Medians: picturefile_bench --benchmark_repetitions=15 --benchmark_report_aggregates_only=true
-#include "benchsupport.h"
 #include "app/application.h"
 #include "app/frmmain.h"
+#include "benchsupport.h"
 #include "sheet/picturefile.h"
 
 #include <QApplication>
@@ -55,7 +55,8 @@ void BM_Write(benchmark::State &state)
     const QImage image = window->画板->image();
     picturefile::Failure failure;
     for (auto _ : state) {
-        if (!picturefile::write(image, window->picturePath, &failure) && failed(state, failure.detail))
+        if (!picturefile::write(image, window->picturePath, &failure) &&
+            failed(state, failure.detail))
             break;
     }
 }

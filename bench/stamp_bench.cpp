@@ -2,14 +2,14 @@
 // rectangle it touched, for each of the four brush radii, at positions spread over the canvas.
 // Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise; QT_SCALE_FACTOR=2 measures
 // the canvas at twice the scale, in four times the pixels.
-#include "benchsupport.h"
 #include "app/application.h"
 #include "app/frmmain.h"
+#include "benchsupport.h"
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QEvent>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QWindow>
 
 #include <benchmark/benchmark.h>

@@ -1,9 +1,9 @@
 // The cost of one tick of the side panel's animation on the shown window: Timer1_Tick alone,
 // and Timer1_Tick through the repaint of what it touched (a circle's rectangle, or the whole
 // panel on every 26th tick). Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
-#include "benchsupport.h"
 #include "app/application.h"
 #include "app/frmmain.h"
+#include "benchsupport.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -158,12 +158,12 @@ QByteArray infoHeader(const QImage &picture, const BitmapLayout &l, int colours,
     for (int i = 0; l.headerSize >= 52 && i < (l.headerSize >= 56 ? 4 : 3); ++i)
         put32(h, l.masks[i]);
     if (l.headerSize >= 108) {
-        put32(h, 0x73524742); // sRGB
+        put32(h, 0x73524742);        // sRGB
         for (int i = 0; i < 12; ++i) // end points, gamma
             put32(h, 0);
     }
     if (l.headerSize >= 124) {
-        put32(h, 4); // perceptual rendering
+        put32(h, 4);                // perceptual rendering
         for (int i = 0; i < 3; ++i) // no profile
             put32(h, 0);
     }

@@ -104,7 +104,10 @@ inline QString firstDifference(const QImage &actual, const QImage &expected, int
 {
     if (actual.size() != expected.size())
         return QStringLiteral("size %1x%2, expected %3x%4")
-            .arg(actual.width()).arg(actual.height()).arg(expected.width()).arg(expected.height());
+            .arg(actual.width())
+            .arg(actual.height())
+            .arg(expected.width())
+            .arg(expected.height());
     for (int y = 0; y < actual.height(); ++y) {
         for (int x = 0; x < actual.width(); ++x) {
             const QRgb a = actual.pixel(x, y);
@@ -113,7 +116,9 @@ inline QString firstDifference(const QImage &actual, const QImage &expected, int
                 std::abs(qGreen(a) - qGreen(e)) > tolerance ||
                 std::abs(qBlue(a) - qBlue(e)) > tolerance)
                 return QStringLiteral("(%1, %2) is %3, expected %4")
-                    .arg(x).arg(y).arg(rgbText(a), rgbText(e));
+                    .arg(x)
+                    .arg(y)
+                    .arg(rgbText(a), rgbText(e));
         }
     }
     return QString();

@@ -5,10 +5,10 @@
  * Listens on the root window for the creation and mapping of its children before it forks, so
  * no map can be missed, then prints the milliseconds from the fork to the MapNotify of the first
  * window whose name (WM_NAME or _NET_WM_NAME) is NAME (default "Pafuro"), or with -c of the first
- * whose WM_CLASS is CLASS (for programs that name their window only as they map it), as "MS PID" (the
- * program's own standard output goes to standard error). Without
- * -k the program is then ended (SIGTERM, then SIGKILL); with -k it is left running.
- * Exit status: 0 mapped, 1 the program ended or timed out first, 2 usage or X errors.
+ * whose WM_CLASS is CLASS (for programs that name their window only as they map it), as "MS PID"
+ * (the program's own standard output goes to standard error). Without -k the program is then ended
+ * (SIGTERM, then SIGKILL); with -k it is left running. Exit status: 0 mapped, 1 the program ended
+ * or timed out first, 2 usage or X errors.
  */
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -57,9 +57,10 @@ static int has_name(Display *display, Window window, const char *name)
     unsigned long count, after;
     unsigned char *value = NULL;
     if (XGetWindowProperty(display, window, netName, 0, 256, False, utf8, &type, &format, &count,
-                           &after, &value) == Success && value) {
-        found = type == utf8 && format == 8 && strlen(name) == count &&
-                memcmp(value, name, count) == 0;
+                           &after, &value) == Success &&
+        value) {
+        found =
+            type == utf8 && format == 8 && strlen(name) == count && memcmp(value, name, count) == 0;
         XFree(value);
     }
     return found;
@@ -91,7 +92,8 @@ static void end_child(pid_t child)
 
 int main(int argc, char **argv)
 {
-    static const char usage[] = "usage: mapwait [-n NAME | -c CLASS] [-t SECONDS] [-k] -- PROGRAM [ARGS...]\n";
+    static const char usage[] =
+        "usage: mapwait [-n NAME | -c CLASS] [-t SECONDS] [-k] -- PROGRAM [ARGS...]\n";
     const char *name = "Pafuro";
     double timeout = 10;
     int keep = 0;
@@ -100,7 +102,10 @@ int main(int argc, char **argv)
     while ((opt = getopt(argc, argv, "n:c:t:k")) != -1) {
         switch (opt) {
         case 'n': name = optarg; break;
-        case 'c': name = optarg; by_class = 1; break;
+        case 'c':
+            name = optarg;
+            by_class = 1;
+            break;
         case 't': timeout = atof(optarg); break;
         case 'k': keep = 1; break;
         default: fputs(usage, stderr); return 2;

@@ -55,8 +55,8 @@ int main(int argc, char **argv)
         due = start;
         add_ns(&due, interval * k);
         clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &due, NULL);
-        XTestFakeMotionEvent(display, -1, gridX + (k % columns) * step, gridY + (k / columns) * step,
-                             CurrentTime);
+        XTestFakeMotionEvent(display, -1, gridX + (k % columns) * step,
+                             gridY + (k / columns) * step, CurrentTime);
         XFlush(display);
     }
     XSync(display, False);

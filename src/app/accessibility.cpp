@@ -17,7 +17,7 @@ public:
     {
         const auto *window = qobject_cast<const frmMain *>(widget()->window());
         return window && widget() == window->関係ないやつ ? QAccessible::Animation
-                                                         : QAccessible::Canvas;
+                                                          : QAccessible::Canvas;
     }
 };
 

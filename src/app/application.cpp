@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QFont>
 
-
 void prepareApplication()
 {
     // Every pointer position the window system reports stamps a disc. Qt switches move
@@ -17,7 +16,8 @@ void prepareApplication()
     // Mincho of the program's own.
     addCaptionFaces();
     QFont::insertSubstitution(QStringLiteral("富士ポップ"), QString::fromLatin1(PopFace.family));
-    QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐ明朝"), QString::fromLatin1(MinchoFace.family));
+    QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐ明朝"),
+                              QString::fromLatin1(MinchoFace.family));
     installAccessibility();
     // The desktop entry's name, so that the desktop finds the window's menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.pafuro.pafuro"));

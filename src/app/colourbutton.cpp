@@ -7,7 +7,8 @@
 #include <QPainter>
 
 ColourButton::ColourButton(const QString &name, QRgb face, QWidget *parent)
-    : QPushButton(parent), m_face(face)
+    : QPushButton(parent),
+      m_face(face)
 {
     setObjectName(name);
     setAttribute(Qt::WA_OpaquePaintEvent);

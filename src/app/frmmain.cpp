@@ -51,10 +51,10 @@ struct Swatch {
 };
 
 constexpr Swatch swatchLayout[8] = {
-    {"黒色", 0, 0, qRgb(0, 0, 0), "黒"},           {"白色", 480, 0, qRgb(255, 255, 255), "白"},
-    {"赤色", 960, 0, qRgb(255, 0, 0), "赤"},       {"青色", 1440, 0, qRgb(0, 0, 255), "青"},
-    {"黄色", 0, 480, qRgb(255, 255, 0), "黄色"},   {"紫色", 480, 480, qRgb(255, 0, 255), "紫"},
-    {"橙色", 960, 480, qRgb(255, 128, 0), "橙"},   {"緑色", 1440, 480, qRgb(0, 255, 0), "緑"},
+    {"黒色", 0, 0, qRgb(0, 0, 0), "黒"},         {"白色", 480, 0, qRgb(255, 255, 255), "白"},
+    {"赤色", 960, 0, qRgb(255, 0, 0), "赤"},     {"青色", 1440, 0, qRgb(0, 0, 255), "青"},
+    {"黄色", 0, 480, qRgb(255, 255, 0), "黄色"}, {"紫色", 480, 480, qRgb(255, 0, 255), "紫"},
+    {"橙色", 960, 480, qRgb(255, 128, 0), "橙"}, {"緑色", 1440, 480, qRgb(0, 255, 0), "緑"},
 };
 
 DrawingSurface *surface(QWidget *window, const char *name, QRect geometry)
@@ -142,10 +142,14 @@ void frmMain::buildPushButtons()
         return b;
     };
     画板 = surface(this, "画板", twips(120, 120, 4095, 4215));
-    btnSave = button("btnSave", twips(4320, 240, 3015, 615), qRgb(192, 255, 192), "絵をとっておく。");
-    btnOpen = button("btnOpen", twips(4320, 1080, 3015, 615), qRgb(192, 255, 192), "前の絵をみる。");
-    btnNew = button("btnNew", twips(4320, 1920, 3015, 615), qRgb(255, 192, 255), "新しい紙にする。");
-    btnEnd = button("btnEnd", twips(4320, 2760, 3015, 615), qRgb(255, 255, 192), "お絵かきおしまい");
+    btnSave =
+        button("btnSave", twips(4320, 240, 3015, 615), qRgb(192, 255, 192), "絵をとっておく。");
+    btnOpen =
+        button("btnOpen", twips(4320, 1080, 3015, 615), qRgb(192, 255, 192), "前の絵をみる。");
+    btnNew =
+        button("btnNew", twips(4320, 1920, 3015, 615), qRgb(255, 192, 255), "新しい紙にする。");
+    btnEnd =
+        button("btnEnd", twips(4320, 2760, 3015, 615), qRgb(255, 255, 192), "お絵かきおしまい");
     関係ないやつ = surface(this, "関係ないやつ", twips(4320, 3600, 3015, 615));
     関係ないやつ->setAccessibleName(QStringLiteral("飾りの絵"));
     画板->setAccessibleName(QStringLiteral("画板"));
@@ -245,8 +249,9 @@ void frmMain::buildPaperButtons()
     for (int i = 0; i < 8; ++i) {
         const Swatch &face = swatchLayout[i];
         紙の色[i] = option(Picture2, papers, QStringLiteral("紙の色"), face.left, face.top, 495,
-                            495, face.colour);
-        紙の色[i]->setAccessibleName(QStringLiteral("紙の色：%1").arg(QString::fromUtf8(face.accessibleName)));
+                           495, face.colour);
+        紙の色[i]->setAccessibleName(
+            QStringLiteral("紙の色：%1").arg(QString::fromUtf8(face.accessibleName)));
         papers->setId(紙の色[i], i);
     }
     紙の色[1]->setChecked(true);
@@ -265,10 +270,11 @@ void frmMain::buildTimers()
 // Keyboard order follows the tab indices; labels and the group panels take no focus.
 void frmMain::setKeyboardOrder()
 {
-    QWidget *order[] = {画板,  btnSave, btnOpen, 黒色,  白色,  赤色,  青色,  黄色,
-                        紫色,  橙色,    緑色,    細い,  普通,  太い,  極太,  btnNew,
-                        btnEnd, 紙の色[7], 紙の色[6], 紙の色[5], 紙の色[4], 紙の色[3],
-                        紙の色[2], 紙の色[1], 紙の色[0], 関係ないやつ};
+    QWidget *order[] = {画板,      btnSave,     btnOpen,   黒色,      白色,      赤色,
+                        青色,      黄色,        紫色,      橙色,      緑色,      細い,
+                        普通,      太い,        極太,      btnNew,    btnEnd,    紙の色[7],
+                        紙の色[6], 紙の色[5],   紙の色[4], 紙の色[3], 紙の色[2], 紙の色[1],
+                        紙の色[0], 関係ないやつ};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 }

@@ -43,12 +43,14 @@ void holdWhileConnecting(QtMsgType type, const QMessageLogContext &context, cons
         return;
     }
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
-    const QByteArray display = platform.startsWith("wayland") ? qgetenv("WAYLAND_DISPLAY")
-                                                              : qgetenv("DISPLAY");
-    std::fprintf(stderr, "pafuro: cannot open display %s%s\n",
-                 display.isEmpty() ? "(none set)" : display.constData(),
-                 platform.isEmpty() ? "" : qPrintable(QStringLiteral(" (platform %1)")
-                                                          .arg(QString::fromLocal8Bit(platform))));
+    const QByteArray display =
+        platform.startsWith("wayland") ? qgetenv("WAYLAND_DISPLAY") : qgetenv("DISPLAY");
+    std::fprintf(
+        stderr, "pafuro: cannot open display %s%s\n",
+        display.isEmpty() ? "(none set)" : display.constData(),
+        platform.isEmpty()
+            ? ""
+            : qPrintable(QStringLiteral(" (platform %1)").arg(QString::fromLocal8Bit(platform))));
     std::fflush(stderr);
     std::_Exit(1);
 }

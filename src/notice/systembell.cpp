@@ -147,8 +147,8 @@ SoundContext *openContext(const Canberra &canberra, const Identity &identity)
     if (canberra.create(&context) != 0)
         return nullptr;
     canberra.changeProps(context, "application.name", identity.applicationName.c_str(),
-                         "application.id", identity.applicationId.c_str(),
-                         "application.icon_name", iconName, static_cast<const char *>(nullptr));
+                         "application.id", identity.applicationId.c_str(), "application.icon_name",
+                         iconName, static_cast<const char *>(nullptr));
     if (canberra.open(context) != 0) {
         canberra.destroy(context);
         return nullptr;
@@ -173,8 +173,7 @@ bool playSound(const Canberra &canberra, SoundContext *context, const Identity &
 // Hands what a beep still owes to the window's thread. Called with the mutex held.
 void settle(Shared &shared, const Request &request, bool played)
 {
-    if (request.owed == Owed::Nothing || (played && request.owed == Owed::Fallback) ||
-        !shared.home)
+    if (request.owed == Owed::Nothing || (played && request.owed == Owed::Fallback) || !shared.home)
         return;
     QMetaObject::invokeMethod(
         shared.home,

@@ -40,6 +40,8 @@ void frmMain::InfoDis_MouseMove(std::int16_t button, std::int16_t, float x, floa
     StampBrush(画板, button, x, y);
 }
 
+// The palette and the sizes read as a table, one handler to a line.
+// clang-format off
 void frmMain::黒色_Click() { setBrushColour(state, 0, 0, 0); }
 void frmMain::白色_Click() { setBrushColour(state, 255, 255, 255); }
 void frmMain::赤色_Click() { setBrushColour(state, 255, 0, 0); }
@@ -54,6 +56,7 @@ void frmMain::細い_Click() { state.PenSize = 10; }
 void frmMain::普通_Click() { state.PenSize = 50; }
 void frmMain::太い_Click() { state.PenSize = 100; }
 void frmMain::極太_Click() { state.PenSize = 175; }
+// clang-format on
 
 void frmMain::connectBrushHandlers()
 {

@@ -26,8 +26,8 @@ enum class Why {
 
 struct Failure {
     Why why = Why::Other;
-    int error = 0;   // the system's error number where it gave one, else 0
-    QString detail;  // the system's or the decoder's own words, for the log line
+    int error = 0;  // the system's error number where it gave one, else 0
+    QString detail; // the system's or the decoder's own words, for the log line
 };
 
 } // namespace picturefile

@@ -90,7 +90,8 @@ QString failureMessage(Action action, const QString &path, const Failure &failur
     const QString file = path.isEmpty() ? QStringLiteral("Image.bmp") : path;
     const bool known = failure.why != Why::Other;
     if (action == Action::Keep) {
-        const QString why = known ? QString::fromUtf8(reason(failure.why).keep) : unexpected(failure);
+        const QString why =
+            known ? QString::fromUtf8(reason(failure.why).keep) : unexpected(failure);
         return why + QStringLiteral("、「%1」に絵をとっておけませんでした。").arg(file);
     }
     const QString why = known ? QString::fromUtf8(reason(failure.why).reopen).arg(file)

@@ -31,11 +31,16 @@ using picturefile::Why;
 Why whyOf(int error)
 {
     switch (error) {
-    case ENOENT: case ENOTDIR: return Why::Missing;
-    case EACCES: case EPERM: return Why::Permission;
+    case ENOENT:
+    case ENOTDIR: return Why::Missing;
+    case EACCES:
+    case EPERM: return Why::Permission;
     case EROFS: return Why::ReadOnlyDisk;
-    case ENOSPC: case EDQUOT: return Why::DiskFull;
-    case EISDIR: case ENXIO: case ENODEV: return Why::NotAFile;
+    case ENOSPC:
+    case EDQUOT: return Why::DiskFull;
+    case EISDIR:
+    case ENXIO:
+    case ENODEV: return Why::NotAFile;
     case ENOMEM: return Why::NoMemory;
     case EFBIG: return Why::FileSizeLimit;
     default: return Why::Other;
@@ -45,12 +50,15 @@ Why whyOf(int error)
 bool fail(Failure *failure, Why why, int error, const QString &detail = QString())
 {
     if (failure)
-        *failure = {why, error, detail.isEmpty() && error ? QString::fromLocal8Bit(strerror(error))
-                                                          : detail};
+        *failure = {why, error,
+                    detail.isEmpty() && error ? QString::fromLocal8Bit(strerror(error)) : detail};
     return false;
 }
 
-bool failSystem(Failure *failure, int error) { return fail(failure, whyOf(error), error); }
+bool failSystem(Failure *failure, int error)
+{
+    return fail(failure, whyOf(error), error);
+}
 
 bool failNotAFile(Failure *failure, mode_t mode)
 {
@@ -98,13 +106,15 @@ void splitPath(const QByteArray &path, QByteArray *folder, QByteArray *name)
 // A keep's temporary file: the picture's name, a dot and six letters or digits.
 bool isTemporaryName(const char *entry, const QByteArray &name)
 {
-    if (std::strncmp(entry, name.constData(), size_t(name.size())) != 0 || entry[name.size()] != '.')
+    if (std::strncmp(entry, name.constData(), size_t(name.size())) != 0 ||
+        entry[name.size()] != '.')
         return false;
     const char *tail = entry + name.size() + 1;
     int letters = 0;
     for (; tail[letters]; ++letters) {
         const char c = tail[letters];
-        if (letters == 6 || !((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+        if (letters == 6 ||
+            !((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
             return false;
     }
     return letters == 6;
@@ -255,8 +265,8 @@ bool replace(const Target &target, const QByteArray &bytes, Failure *failure)
         return failSystem(failure, errno);
     for (int attempt = 0; !unnamed && !file.valid() && attempt < 100; ++attempt) {
         temporary = temporaryName(target.name);
-        file = Descriptor(::openat(folder, temporary.constData(),
-                                   O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666));
+        file = Descriptor(
+            ::openat(folder, temporary.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666));
         if (!file.valid() && errno != EEXIST)
             return failSystem(failure, errno);
     }
@@ -332,7 +342,6 @@ bool gifFrameFillsPicture(const QByteArray &bytes)
     return word(i + 1) == 0 && word(i + 3) == 0 && word(i + 5) == width && word(i + 7) == height;
 }
 
-
 // A bitmap whose pixel data would start past its end holds no picture; Qt would show black.
 bool bitmapDataPastEnd(const QByteArray &bytes)
 {
@@ -349,7 +358,9 @@ QSize bitmapSize(const QByteArray &bytes)
     if (bytes.size() < 30 || !bytes.startsWith("BM"))
         return QSize();
     const auto at = [&](int i) { return quint32(uchar(bytes[i])); };
-    const auto u32 = [&](int i) { return at(i) | at(i + 1) << 8 | at(i + 2) << 16 | at(i + 3) << 24; };
+    const auto u32 = [&](int i) {
+        return at(i) | at(i + 1) << 8 | at(i + 2) << 16 | at(i + 3) << 24;
+    };
     if (u32(14) < 40)
         return QSize();
     return QSize(std::abs(qint32(u32(18))), std::abs(qint32(u32(22))));
@@ -383,14 +394,15 @@ QImage decodeBytes(const QByteArray &bytes, Failure *failure)
         size = bitmapSize(bytes);
     if (size.isValid()) {
         // Of a picture whose depth is not told, at least one bit to the pixel.
-        const int bits = format != QImage::Format_Invalid
-                             ? QImage::toPixelFormat(format).bitsPerPixel()
-                             : 1;
+        const int bits =
+            format != QImage::Format_Invalid ? QImage::toPixelFormat(format).bitsPerPixel() : 1;
         const qint64 needed = qint64(size.width()) * size.height() * bits / 8;
         if (needed > qint64(picturefile::AllocationLimitMiB) * 1024 * 1024) {
             fail(failure, Why::TooLarge, 0,
                  QStringLiteral("The picture is %1 x %2 pixels, more than %3 MiB")
-                     .arg(size.width()).arg(size.height()).arg(picturefile::AllocationLimitMiB));
+                     .arg(size.width())
+                     .arg(size.height())
+                     .arg(picturefile::AllocationLimitMiB));
             return QImage();
         }
     }
@@ -403,8 +415,8 @@ QImage decodeBytes(const QByteArray &bytes, Failure *failure)
         image.fill(0);
     }
     if (!reader.read(&image)) {
-        const bool known = reader.error() == QImageReader::UnsupportedFormatError &&
-                           !reader.format().isEmpty();
+        const bool known =
+            reader.error() == QImageReader::UnsupportedFormatError && !reader.format().isEmpty();
         fail(failure, known ? Why::UnsupportedFormat : Why::NotAPicture, 0, reader.errorString());
         return QImage();
     }
@@ -433,8 +445,8 @@ bool readFile(const QByteArray &path, QByteArray *bytes, Failure *failure)
         return failNotAFile(failure, status.st_mode);
     if (status.st_size > picturefile::MaxFileBytes)
         return fail(failure, Why::TooLarge, EFBIG);
-    const Descriptor fd(::openat(folder.get(), name.constData(),
-                                 O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    const Descriptor fd(
+        ::openat(folder.get(), name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (!fd.valid())
         return failSystem(failure, errno);
     if (::fstat(fd.get(), &status) != 0)
@@ -556,7 +568,8 @@ void frmMain::btnOpen_Click()
     if (!picture.isNull() && shown != picture.rect()) {
         picture = picture.copy(shown);
         if (picture.isNull())
-            failure = {picturefile::Why::NoMemory, ENOMEM, QString::fromLocal8Bit(strerror(ENOMEM))};
+            failure = {picturefile::Why::NoMemory, ENOMEM,
+                       QString::fromLocal8Bit(strerror(ENOMEM))};
     }
     if (picture.isNull()) {
         reportError(picturefile::Action::Reopen, picturefile::displayPath(path), failure);

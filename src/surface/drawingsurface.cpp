@@ -259,8 +259,8 @@ void DrawingSurface::paintEvent(QPaintEvent *event)
     const Pixels px = pixels();
     QPainter painter(this);
     painter.save();
-    painter.setWorldTransform(QTransform(1 / px.ratio, 0, 0, 1 / px.ratio, -px.logicalOrigin.x(),
-                                         -px.logicalOrigin.y()));
+    painter.setWorldTransform(
+        QTransform(1 / px.ratio, 0, 0, 1 / px.ratio, -px.logicalOrigin.x(), -px.logicalOrigin.y()));
     const QRect dirty = toDevice(px, event->rect());
     paintLayer(painter, px, dirty & px.client());
     // A sunken border: dark grey and black above and left, white and light grey below and right.
@@ -313,7 +313,8 @@ void DrawingSurface::mouseMoveEvent(QMouseEvent *event)
 
 std::int16_t buttonState(const QMouseEvent *event)
 {
-    return std::int16_t((event->buttons() & (Qt::LeftButton | Qt::RightButton | Qt::MiddleButton)).toInt());
+    return std::int16_t(
+        (event->buttons() & (Qt::LeftButton | Qt::RightButton | Qt::MiddleButton)).toInt());
 }
 
 std::int16_t shiftState(const QMouseEvent *event)

@@ -44,7 +44,8 @@ public:
     void repaintDrawn();
 
 Q_SIGNALS:
-    // Button state (1 left, 2 right, 4 middle), shift state, position in twips from the client origin.
+    // Button state (1 left, 2 right, 4 middle), shift state, position in twips from the client
+    // origin.
     void mouseMoved(std::int16_t button, std::int16_t shift, float x, float y);
 
 protected:
@@ -82,7 +83,7 @@ private:
     QImage m_image;
     qreal m_layerRatio = 0;
     bool m_plain = true; // the layer holds its background colour only
-    QRegion m_drawn; // drawn and not yet asked to be repainted, pixels of the layer
+    QRegion m_drawn;     // drawn and not yet asked to be repainted, pixels of the layer
     QElapsedTimer m_sinceRepaint;
     QTimer m_repaintTimer;
 };

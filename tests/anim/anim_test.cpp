@@ -55,13 +55,19 @@ QColor at(const QImage &panel, int x, int y)
 // Every field of the state record, in its order.
 QList<int> fields(const StateRecord &s)
 {
-    return {s.PenRed,      s.PenGreen, s.PenBlue,    s.PenSize,    s.PaperRed,
-            s.PaperGreen,  s.PaperBlue, s.SparkX,     s.SparkY,     s.SparkRadius,
-            s.SparkCount,  s.SparkRed,  s.SparkGreen, s.SparkBlue};
+    return {s.PenRed,     s.PenGreen,  s.PenBlue,    s.PenSize,  s.PaperRed,
+            s.PaperGreen, s.PaperBlue, s.SparkX,     s.SparkY,   s.SparkRadius,
+            s.SparkCount, s.SparkRed,  s.SparkGreen, s.SparkBlue};
 }
 
-int clientWidth(const QImage &panel) { return panel.width() - 2 * Border; }
-int clientHeight(const QImage &panel) { return panel.height() - 2 * Border; }
+int clientWidth(const QImage &panel)
+{
+    return panel.width() - 2 * Border;
+}
+int clientHeight(const QImage &panel)
+{
+    return panel.height() - 2 * Border;
+}
 
 // Every pixel of the client area has the one colour.
 bool allOf(const QImage &panel, const QColor &colour)
@@ -93,7 +99,10 @@ void checkCircle(const QImage &panel, int x, int y, int radius, const QColor &fi
         const double distance = std::hypot(rimX + 0.5 - cx, rimY + 0.5 - cy);
         QVERIFY2(distance <= r + 0.01 && distance > r - 1.2,
                  qPrintable(QStringLiteral("rim at %1, %2 is %3 px from the centre, radius %4")
-                                .arg(rimX).arg(rimY).arg(distance).arg(r)));
+                                .arg(rimX)
+                                .arg(rimY)
+                                .arg(distance)
+                                .arg(r)));
         QCOMPARE(at(panel, rimX + step[0], rimY + step[1]), background);
     }
 }
@@ -156,10 +165,9 @@ void AnimTest::fieldsFromScriptedDraws_data()
                              << QList<int>{191, 127, 102, 128, 703, 111};
     // Products a hair below a whole number, which single precision would round up to it
     // (the radius to 150 here, and to 196 with the largest float below 1).
-    QTest::newRow("just below whole numbers")
-        << QList<float>{0.50196075f, 0.78431368f, 0.19999999f, 0.52083331f, 0.56882817f,
-                        0.89605731f}
-        << QList<int>{127, 199, 50, 149, 1999, 999};
+    QTest::newRow("just below whole numbers") << QList<float>{0.50196075f, 0.78431368f, 0.19999999f,
+                                                              0.52083331f, 0.56882817f, 0.89605731f}
+                                              << QList<int>{127, 199, 50, 149, 1999, 999};
 }
 
 void AnimTest::fieldsFromScriptedDraws()
@@ -191,9 +199,8 @@ void AnimTest::circleOnThePanel_data()
                             << QColor(76, 153, 229) << 1054 << 279 << 148;
     QTest::newRow("largest") << QList<float>{0.9f, 0.1f, 0.5f, JustBelowOne, 0.5f, 0.25f}
                              << QColor(229, 25, 127) << 1758 << 279 << 195;
-    QTest::newRow("smallest, near the corner")
-        << QList<float>{0.f, 0.5f, 0.f, 0.f, 0.05f, 0.12f} << QColor(0, 127, 0) << 175 << 133
-        << 100;
+    QTest::newRow("smallest, near the corner") << QList<float>{0.f, 0.5f, 0.f, 0.f, 0.05f, 0.12f}
+                                               << QColor(0, 127, 0) << 175 << 133 << 100;
 }
 
 void AnimTest::circleOnThePanel()
@@ -265,7 +272,8 @@ void AnimTest::outlinesTakeTheBrushLastUsedOnThePanel_data()
     QTest::addColumn<QColor>("outline");
 
     QTest::newRow("blue") << QStringLiteral("青色") << QColor(0, 0, 255);
-    QTest::newRow("orange, lighter than its swatch") << QStringLiteral("橙色") << QColor(255, 162, 0);
+    QTest::newRow("orange, lighter than its swatch")
+        << QStringLiteral("橙色") << QColor(255, 162, 0);
     QTest::newRow("white") << QStringLiteral("白色") << QColor(255, 255, 255);
 }
 
@@ -293,7 +301,8 @@ void AnimTest::outlinesTakeTheBrushLastUsedOnThePanel()
     QCOMPARE(at(panelImage(*w), 150, 18), White);
     checkCircle(tick(), 1054, 279, 148, fill, Black, White);
 
-    // The user paints on the panel with the chosen brush: from then on the outlines have its colour.
+    // The user paints on the panel with the chosen brush: from then on the outlines have its
+    // colour.
     w->関係ないやつ_MouseMove(1, 0, 2250, 270);
     QCOMPARE(at(panelImage(*w), 150, 18), outline);
     w->黒色->click();
@@ -363,8 +372,8 @@ void AnimTest::staysInRangeOverManyTicks()
     for (int tick = 1; tick <= 20000; ++tick) {
         w->Timer1_Tick();
         const StateRecord &st = w->state;
-        const int fields[6] = {st.SparkRed, st.SparkGreen, st.SparkBlue, st.SparkRadius, st.SparkX,
-                               st.SparkY};
+        const int fields[6] = {st.SparkRed,    st.SparkGreen, st.SparkBlue,
+                               st.SparkRadius, st.SparkX,     st.SparkY};
         for (int i = 0; i < 6; ++i) {
             lowest[i] = std::min(lowest[i], fields[i]);
             highest[i] = std::max(highest[i], fields[i]);

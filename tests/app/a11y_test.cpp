@@ -58,7 +58,8 @@ private Q_SLOTS:
             QVERIFY2(reached.contains(w), qPrintable(w->objectName()));
         // The swatches have no caption: each is named by its colour, its own name's first kanji.
         for (QAbstractButton *swatch : t.w.色フレーム->findChildren<QAbstractButton *>())
-            QVERIFY2(nameOf(swatch).contains(swatch->objectName().at(0)), qPrintable(nameOf(swatch)));
+            QVERIFY2(nameOf(swatch).contains(swatch->objectName().at(0)),
+                     qPrintable(nameOf(swatch)));
 
         QList<QAccessibleInterface *> containers = {window};
         for (QAccessibleInterface *iface : all)
@@ -143,9 +144,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("group");
         QTest::addColumn<QString>("caption");
-        QTest::newRow("swatches") << "色フレーム" << "Label1";
-        QTest::newRow("sizes") << "Picture1" << "Label2";
-        QTest::newRow("papers") << "Picture2" << "Label3";
+        QTest::newRow("swatches") << "色フレーム"
+                                  << "Label1";
+        QTest::newRow("sizes") << "Picture1"
+                               << "Label2";
+        QTest::newRow("papers") << "Picture2"
+                                << "Label3";
     }
 
     void groupsNamedByCaptions()

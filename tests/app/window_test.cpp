@@ -83,16 +83,16 @@ int distance(QRgb a, QRgb b)
 QString describe(QWidget *w)
 {
     if (w->objectName() == QStringLiteral("紙の色"))
-        return QStringLiteral("紙の色(%1)").arg(
-            static_cast<QAbstractButton *>(w)->group()->id(static_cast<QAbstractButton *>(w)));
+        return QStringLiteral("紙の色(%1)")
+            .arg(static_cast<QAbstractButton *>(w)->group()->id(static_cast<QAbstractButton *>(w)));
     return w->objectName();
 }
 
 // Every control that takes the focus.
 const QStringList focusable = {
-    "画板",      "btnSave",   "btnOpen",   "黒色",      "白色",      "赤色",      "青色",
-    "黄色",      "紫色",      "橙色",      "緑色",      "細い",      "普通",      "太い",
-    "極太",      "btnNew",    "btnEnd",    "紙の色(7)", "紙の色(6)", "紙の色(5)", "紙の色(4)",
+    "画板",      "btnSave",   "btnOpen",   "黒色",      "白色",        "赤色",      "青色",
+    "黄色",      "紫色",      "橙色",      "緑色",      "細い",        "普通",      "太い",
+    "極太",      "btnNew",    "btnEnd",    "紙の色(7)", "紙の色(6)",   "紙の色(5)", "紙の色(4)",
     "紙の色(3)", "紙の色(2)", "紙の色(1)", "紙の色(0)", "関係ないやつ"};
 
 } // namespace
@@ -150,7 +150,8 @@ void WindowTest::icon()
     QVERIFY2(sizes.contains(QSize(16, 16)), "no 16 x 16 icon");
     QVERIFY2(sizes.contains(QSize(32, 32)), "no 32 x 32 icon");
     for (int side : {16, 32}) {
-        const QImage image = icon.pixmap(side, side).toImage().convertToFormat(QImage::Format_ARGB32);
+        const QImage image =
+            icon.pixmap(side, side).toImage().convertToFormat(QImage::Format_ARGB32);
         QCOMPARE(image.size(), QSize(side, side));
         QSet<QRgb> colours;
         int red = 0;
@@ -167,8 +168,10 @@ void WindowTest::icon()
                 }
             }
         }
-        QVERIFY2(red >= side / 2, qPrintable(QStringLiteral("%1 px: only %2 red pixels").arg(side).arg(red)));
-        QVERIFY2(colours.size() <= 16, qPrintable(QStringLiteral("%1 colours").arg(colours.size())));
+        QVERIFY2(red >= side / 2,
+                 qPrintable(QStringLiteral("%1 px: only %2 red pixels").arg(side).arg(red)));
+        QVERIFY2(colours.size() <= 16,
+                 qPrintable(QStringLiteral("%1 colours").arg(colours.size())));
         // A pencil lying diagonally: its red body runs across the middle of the picture.
         const QPointF centre = QPointF(redSum) / red;
         QVERIFY(centre.x() > side / 4.0 && centre.x() < side * 3 / 4.0);
@@ -182,7 +185,7 @@ void WindowTest::windowBackground()
     QVERIFY(app.show());
     const QImage image = app.grab();
     // Bare window between and around the controls, and the group panels' spare rows.
-    const QPoint bare[] = {{0, 0},     {4, 200},  {284, 100}, {284, 290}, {495, 0},
+    const QPoint bare[] = {{0, 0},     {4, 200},   {284, 100}, {284, 290}, {495, 0},
                            {492, 300}, {450, 380}, {156, 350}, {295, 350}, {495, 399},
                            {60, 390},  {200, 366}, {360, 390}, {0, 399}};
     for (const QPoint p : bare)
@@ -202,7 +205,8 @@ void WindowTest::pushButtonsAndSurfaces_data()
     QTest::newRow("btnOpen") << "btnOpen" << QRect(288, 72, 201, 41) << qRgb(192, 255, 192);
     QTest::newRow("btnNew") << "btnNew" << QRect(288, 128, 201, 41) << qRgb(255, 192, 255);
     QTest::newRow("btnEnd") << "btnEnd" << QRect(288, 184, 201, 41) << qRgb(255, 255, 192);
-    QTest::newRow("関係ないやつ") << "関係ないやつ" << QRect(288, 240, 201, 41) << qRgb(255, 255, 255);
+    QTest::newRow("関係ないやつ") << "関係ないやつ" << QRect(288, 240, 201, 41)
+                                  << qRgb(255, 255, 255);
 }
 
 void WindowTest::pushButtonsAndSurfaces()
@@ -240,10 +244,12 @@ void WindowTest::pushButtonsAndSurfaces()
     }
     // Raised buttons are light above and left, dark below and right; the surfaces are sunken.
     const bool sunken = qobject_cast<DrawingSurface *>(control) != nullptr;
-    const int topLeft = lightness(image.pixel(rect.left(), cy)) + lightness(image.pixel(cx, rect.top()));
+    const int topLeft =
+        lightness(image.pixel(rect.left(), cy)) + lightness(image.pixel(cx, rect.top()));
     const int bottomRight =
         lightness(image.pixel(rect.right(), cy)) + lightness(image.pixel(cx, rect.bottom()));
-    QVERIFY2(sunken ? topLeft < bottomRight : topLeft > bottomRight, "edge lit from the wrong side");
+    QVERIFY2(sunken ? topLeft < bottomRight : topLeft > bottomRight,
+             "edge lit from the wrong side");
     // Just beyond each edge lies the window.
     COMPARE_PIXEL(image, rect.left() - 1, cy, Pink);
     COMPARE_PIXEL(image, rect.right() + 1, cy, Pink);
@@ -265,20 +271,20 @@ void WindowTest::optionButtons_data()
     QTest::addColumn<bool>("selected");
 
     const QSize square(33, 33);
-    const QRgb faces[8] = {qRgb(0, 0, 0),   qRgb(255, 255, 255), qRgb(255, 0, 0),
-                           qRgb(0, 0, 255), qRgb(255, 255, 0),   qRgb(255, 0, 255),
+    const QRgb faces[8] = {qRgb(0, 0, 0),     qRgb(255, 255, 255), qRgb(255, 0, 0),
+                           qRgb(0, 0, 255),   qRgb(255, 255, 0),   qRgb(255, 0, 255),
                            qRgb(255, 128, 0), qRgb(0, 255, 0)};
     const char *swatches[8] = {"黒色", "白色", "赤色", "青色", "黄色", "紫色", "橙色", "緑色"};
     for (int i = 0; i < 8; ++i)
-        QTest::newRow(swatches[i]) << "色フレーム" << QPoint(24, 320) << i << square << faces[i]
-                                   << (i == 0);
+        QTest::newRow(swatches[i])
+            << "色フレーム" << QPoint(24, 320) << i << square << faces[i] << (i == 0);
     const char *sizes[4] = {"細い", "普通", "太い", "極太"};
     for (int i = 0; i < 4; ++i)
         QTest::newRow(sizes[i]) << "Picture1" << QPoint(160, 320) << i << QSize(33, 41)
                                 << qRgb(192, 255, 255) << (i == 1);
     for (int i = 0; i < 8; ++i)
-        QTest::addRow("紙の色(%d)", i) << "Picture2" << QPoint(304, 320) << i << square << faces[i]
-                                       << (i == 1);
+        QTest::addRow("紙の色(%d)", i)
+            << "Picture2" << QPoint(304, 320) << i << square << faces[i] << (i == 1);
 }
 
 void WindowTest::optionButtons()
@@ -317,8 +323,10 @@ void WindowTest::optionButtons()
     const int cy = rect.top() + 5;
     const int cx = rect.left() + 5;
     auto isFace = [&](int x, int y) { return (image.pixel(x, y) & 0xffffff) == (face & 0xffffff); };
-    QVERIFY2(!(isFace(rect.left(), cy) && isFace(rect.left() + 1, cy)), "the face reaches the left edge");
-    QVERIFY2(!(isFace(cx, rect.top()) && isFace(cx, rect.top() + 1)), "the face reaches the top edge");
+    QVERIFY2(!(isFace(rect.left(), cy) && isFace(rect.left() + 1, cy)),
+             "the face reaches the left edge");
+    QVERIFY2(!(isFace(cx, rect.top()) && isFace(cx, rect.top() + 1)),
+             "the face reaches the top edge");
     for (int d : {0, 1}) {
         QVERIFY((image.pixel(rect.left() + d, cy) & 0xffffff) != (Pink & 0xffffff));
         QVERIFY((image.pixel(cx, rect.top() + d) & 0xffffff) != (Pink & 0xffffff));
@@ -409,7 +417,8 @@ void WindowTest::focusMark()
             if (inset < 0)
                 inset = in;
             QVERIFY2(in == inset,
-                     qPrintable(QStringLiteral("the focus changes (%1, %2) off its ring").arg(x).arg(y)));
+                     qPrintable(
+                         QStringLiteral("the focus changes (%1, %2) off its ring").arg(x).arg(y)));
         }
     }
     QVERIFY2(inset >= 0, "no focus mark");
@@ -424,7 +433,10 @@ void WindowTest::focusMark()
     }
     QVERIFY2(changed * 5 >= mark.size() * 2 && dark * 5 >= mark.size() && light * 5 >= mark.size(),
              qPrintable(QStringLiteral("%1 of %2 pixels changed, %3 dark, %4 light")
-                            .arg(changed).arg(mark.size()).arg(dark).arg(light)));
+                            .arg(changed)
+                            .arg(mark.size())
+                            .arg(dark)
+                            .arg(light)));
     if (qobject_cast<DrawingSurface *>(widget))
         QVERIFY2(inset < DrawingSurface::Border, "the focus mark covers the picture");
 }
@@ -442,7 +454,8 @@ void WindowTest::selectedLookPressed()
     } groups[] = {{"色フレーム", 0}, {"Picture1", 1}, {"Picture2", 1}};
     for (const auto &g : groups) {
         const QList<QAbstractButton *> buttons =
-            app.w.findChild<QWidget *>(QString::fromUtf8(g.group))->findChildren<QAbstractButton *>();
+            app.w.findChild<QWidget *>(QString::fromUtf8(g.group))
+                ->findChildren<QAbstractButton *>();
         const QList<QRgb> down = bevel(image, inWindow(buttons[g.selected], &app.w));
         QList<QRgb> up;
         for (int i = 0; i < buttons.size(); ++i) {
@@ -474,8 +487,10 @@ void WindowTest::selectionMovesWithClick()
     const QImage image = app.grab();
     QCOMPARE(bevel(image, inWindow(app.w.赤色, &app.w)), sunken);
     QCOMPARE(bevel(image, inWindow(app.w.黒色, &app.w)), raised);
-    QCOMPARE(bevel(image, inWindow(app.w.極太, &app.w)), bevel(image, inWindow(app.w.紙の色[1], &app.w)));
-    QCOMPARE(bevel(image, inWindow(app.w.普通, &app.w)), bevel(image, inWindow(app.w.細い, &app.w)));
+    QCOMPARE(bevel(image, inWindow(app.w.極太, &app.w)),
+             bevel(image, inWindow(app.w.紙の色[1], &app.w)));
+    QCOMPARE(bevel(image, inWindow(app.w.普通, &app.w)),
+             bevel(image, inWindow(app.w.細い, &app.w)));
     QVERIFY(app.w.紙の色[1]->isChecked());
     int checked = 0;
     for (QAbstractButton *b : app.w.色フレーム->findChildren<QAbstractButton *>())
@@ -515,7 +530,9 @@ void WindowTest::labels()
     const QRect ink = inkBox(image, around, Pink);
     QVERIFY2(!ink.isEmpty(), "no caption drawn");
     QVERIFY2(rect.contains(ink), qPrintable(QStringLiteral("caption drawn at %1,%2 %3x%4")
-                                                .arg(ink.x()).arg(ink.y()).arg(ink.width())
+                                                .arg(ink.x())
+                                                .arg(ink.y())
+                                                .arg(ink.width())
                                                 .arg(ink.height())));
     // Everything else in the label is the pink below it, and the caption is black.
     COMPARE_PIXEL(image, rect.right(), rect.top(), Pink);
@@ -562,18 +579,30 @@ void WindowTest::captionFaces_data()
     QTest::addColumn<bool>("bold");
     const QString pop = QString::fromLatin1(PopFace.family);
     const QString mincho = QString::fromLatin1(MinchoFace.family);
-    QTest::newRow("btnSave") << "btnSave" << "絵をとっておく。" << pop << 24 << false;
-    QTest::newRow("btnOpen") << "btnOpen" << "前の絵をみる。" << pop << 24 << false;
-    QTest::newRow("btnNew") << "btnNew" << "新しい紙にする。" << pop << 24 << false;
-    QTest::newRow("btnEnd") << "btnEnd" << "お絵かきおしまい" << pop << 24 << false;
-    QTest::newRow("InfoDis") << "InfoDis" << "いんふぉめぇ～しょんでぃすぷれぃ♪" << pop << 24 << false;
-    QTest::newRow("Label1") << "Label1" << "パレット：" << pop << 21 << false;
-    QTest::newRow("Label2") << "Label2" << "筆の太さ：" << pop << 21 << false;
-    QTest::newRow("Label3") << "Label3" << "紙の色：" << pop << 21 << false;
-    QTest::newRow("細い") << "細い" << "細" << mincho << 21 << true;
-    QTest::newRow("普通") << "普通" << "普" << mincho << 21 << true;
-    QTest::newRow("太い") << "太い" << "太" << mincho << 21 << true;
-    QTest::newRow("極太") << "極太" << "極太" << mincho << 16 << true;
+    QTest::newRow("btnSave") << "btnSave"
+                             << "絵をとっておく。" << pop << 24 << false;
+    QTest::newRow("btnOpen") << "btnOpen"
+                             << "前の絵をみる。" << pop << 24 << false;
+    QTest::newRow("btnNew") << "btnNew"
+                            << "新しい紙にする。" << pop << 24 << false;
+    QTest::newRow("btnEnd") << "btnEnd"
+                            << "お絵かきおしまい" << pop << 24 << false;
+    QTest::newRow("InfoDis") << "InfoDis"
+                             << "いんふぉめぇ～しょんでぃすぷれぃ♪" << pop << 24 << false;
+    QTest::newRow("Label1") << "Label1"
+                            << "パレット：" << pop << 21 << false;
+    QTest::newRow("Label2") << "Label2"
+                            << "筆の太さ：" << pop << 21 << false;
+    QTest::newRow("Label3") << "Label3"
+                            << "紙の色：" << pop << 21 << false;
+    QTest::newRow("細い") << "細い"
+                          << "細" << mincho << 21 << true;
+    QTest::newRow("普通") << "普通"
+                          << "普" << mincho << 21 << true;
+    QTest::newRow("太い") << "太い"
+                          << "太" << mincho << 21 << true;
+    QTest::newRow("極太") << "極太"
+                          << "極太" << mincho << 16 << true;
 }
 
 void WindowTest::captionFaces()
@@ -604,7 +633,8 @@ void WindowTest::captionFaces()
     const QFontMetrics metrics(control->font());
     // The caption fits its control ("極太" only just: 32 px in a 33 px button).
     QVERIFY2(metrics.horizontalAdvance(caption) <= control->width(),
-             qPrintable(QStringLiteral("%1 px wide in %2").arg(metrics.horizontalAdvance(caption))
+             qPrintable(QStringLiteral("%1 px wide in %2")
+                            .arg(metrics.horizontalAdvance(caption))
                             .arg(control->width())));
     QVERIFY(metrics.tightBoundingRect(caption).height() <= control->height() - 4);
     QVERIFY(metrics.height() <= control->height());
@@ -653,7 +683,8 @@ void WindowTest::textsInCaptionFaces()
 void WindowTest::captionsCentred_data()
 {
     QTest::addColumn<QString>("name");
-    for (const char *name : {"btnSave", "btnOpen", "btnNew", "btnEnd", "細い", "普通", "太い", "極太"})
+    for (const char *name :
+         {"btnSave", "btnOpen", "btnNew", "btnEnd", "細い", "普通", "太い", "極太"})
         QTest::newRow(name) << QString::fromUtf8(name);
 }
 
@@ -682,15 +713,18 @@ void WindowTest::captionsCentred()
     const int wide = std::min(glyphs.width(), area.width());
     QVERIFY2(ink.width() >= wide - 2 && ink.height() >= glyphs.height() - 2,
              qPrintable(QStringLiteral("caption drawn %1 x %2, its glyphs are %3 x %4")
-                            .arg(ink.width()).arg(ink.height())
-                            .arg(glyphs.width()).arg(glyphs.height())));
+                            .arg(ink.width())
+                            .arg(ink.height())
+                            .arg(glyphs.width())
+                            .arg(glyphs.height())));
     if (glyphs.width() > area.width())
         QCOMPARE(ink.width(), area.width());
     // A pressed button shifts its caption one pixel down and right.
     const QPoint shift = button->isChecked() ? QPoint(1, 1) : QPoint(0, 0);
     const QPointF offset = QRectF(ink).center() - QRectF(rect).center() - shift;
-    QVERIFY2(qAbs(offset.x()) <= 3 && qAbs(offset.y()) <= 4,
-             qPrintable(QStringLiteral("caption off centre by %1, %2").arg(offset.x()).arg(offset.y())));
+    QVERIFY2(
+        qAbs(offset.x()) <= 3 && qAbs(offset.y()) <= 4,
+        qPrintable(QStringLiteral("caption off centre by %1, %2").arg(offset.x()).arg(offset.y())));
 }
 
 // Tab moves the focus through the controls from the canvas, and around back to it. As

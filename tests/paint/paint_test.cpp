@@ -37,7 +37,9 @@ QString checkDiscs(const QImage &image, const QList<QPointF> &centres, double ra
             const QRgb p = image.pixel(x, y);
             if (!same(p, inside ? colour : background))
                 return QStringLiteral("pixel %1, %2 %3 is %4")
-                    .arg(x).arg(y).arg(inside ? "inside a disc" : "outside the discs", rgbText(p));
+                    .arg(x)
+                    .arg(y)
+                    .arg(inside ? "inside a disc" : "outside the discs", rgbText(p));
         }
     }
     return {};
@@ -136,8 +138,8 @@ void PaintTest::brushReachesCanvas_data()
     } sizes[] = {{"細い", 10}, {"普通", 50}, {"太い", 100}, {"極太", 175}};
     for (const auto &s : swatches)
         for (const auto &z : sizes)
-            QTest::addRow("%s %s", s.name, z.name) << QString::fromUtf8(s.name) << s.colour
-                                                   << QString::fromUtf8(z.name) << z.radius;
+            QTest::addRow("%s %s", s.name, z.name)
+                << QString::fromUtf8(s.name) << s.colour << QString::fromUtf8(z.name) << z.radius;
 }
 
 void PaintTest::brushReachesCanvas()
@@ -233,28 +235,31 @@ void PaintTest::pressWithoutMoveDrawsNothing()
 // control, wherever it goes; one begun anywhere else paints nothing, also across the canvas.
 void PaintTest::dragBelongsToItsControl_data()
 {
-    QTest::addColumn<QString>("start");   // the control pressed on
-    QTest::addColumn<QPoint>("pressAt");  // window coordinates
+    QTest::addColumn<QString>("start");  // the control pressed on
+    QTest::addColumn<QPoint>("pressAt"); // window coordinates
     QTest::addColumn<QList<QPoint>>("path");
     QTest::addColumn<QList<QPointF>>("canvasDiscs");
     QTest::addColumn<QList<QPointF>>("sideDiscs");
 
     // Canvas client origin (10, 10); message line (0, 400); side panel client (290, 242).
     const QList<QPoint> acrossCanvas = {{200, 100}, {150, 150}, {60, 200}};
-    QTest::newRow("canvas") << "画板" << QPoint(30, 30) << QList<QPoint>{{110, 60}, {170, 60}, {230, 60}}
+    QTest::newRow("canvas") << "画板" << QPoint(30, 30)
+                            << QList<QPoint>{{110, 60}, {170, 60}, {230, 60}}
                             << QList<QPointF>{{100, 50}, {160, 50}, {220, 50}} << QList<QPointF>{};
     QTest::newRow("canvas into side panel")
         << "画板" << QPoint(30, 30) << QList<QPoint>{{200, 30}, {330, 255}}
         << QList<QPointF>{{190, 20}, {320, 245}} << QList<QPointF>{};
-    QTest::newRow("message line")
-        << "InfoDis" << QPoint(20, 410) << QList<QPoint>{{60, 412}, {120, 425}, {200, 420}, {400, 405}}
-        << QList<QPointF>{{60, 12}, {120, 25}, {200, 20}, {400, 5}} << QList<QPointF>{};
+    QTest::newRow("message line") << "InfoDis" << QPoint(20, 410)
+                                  << QList<QPoint>{{60, 412}, {120, 425}, {200, 420}, {400, 405}}
+                                  << QList<QPointF>{{60, 12}, {120, 25}, {200, 20}, {400, 5}}
+                                  << QList<QPointF>{};
     QTest::newRow("message line onto canvas")
         << "InfoDis" << QPoint(20, 410) << QList<QPoint>{{60, 412}, {100, 200}}
         << QList<QPointF>{{60, 12}, {100, -200}} << QList<QPointF>{};
-    QTest::newRow("side panel")
-        << "関係ないやつ" << QPoint(300, 250) << QList<QPoint>{{330, 255}, {400, 270}, {200, 100}}
-        << QList<QPointF>{} << QList<QPointF>{{40, 13}, {110, 28}, {-90, -142}};
+    QTest::newRow("side panel") << "関係ないやつ" << QPoint(300, 250)
+                                << QList<QPoint>{{330, 255}, {400, 270}, {200, 100}}
+                                << QList<QPointF>{}
+                                << QList<QPointF>{{40, 13}, {110, 28}, {-90, -142}};
     QTest::newRow("button") << "btnSave" << QPoint(388, 36) << acrossCanvas << QList<QPointF>{}
                             << QList<QPointF>{};
     QTest::newRow("swatch") << "赤色" << QPoint(104, 336) << acrossCanvas << QList<QPointF>{}
@@ -263,8 +268,8 @@ void PaintTest::dragBelongsToItsControl_data()
                                  << QList<QPointF>{};
     QTest::newRow("paper button") << "紙の色" << QPoint(320, 336) << acrossCanvas
                                   << QList<QPointF>{} << QList<QPointF>{};
-    QTest::newRow("window background") << "frmMain" << QPoint(284, 100) << acrossCanvas
-                                        << QList<QPointF>{} << QList<QPointF>{};
+    QTest::newRow("window background")
+        << "frmMain" << QPoint(284, 100) << acrossCanvas << QList<QPointF>{} << QList<QPointF>{};
     QTest::newRow("group panel") << "色フレーム" << QPoint(60, 390) << acrossCanvas
                                  << QList<QPointF>{} << QList<QPointF>{};
     QTest::newRow("label") << "Label1" << QPoint(20, 305) << acrossCanvas << QList<QPointF>{}
@@ -314,8 +319,9 @@ void PaintTest::dragLeavingCanvasIsClipped()
               QPoint(3, 200)});
     const QImage after = app.grab();
     const double r = 175 / 15.0;
-    CHECK_DISCS(app.shown(app.w.画板), (QList<QPointF>{{262, 90}, {275, 150}, {275, 285}, {-7, 190}}),
-                r, qRgb(0, 0, 0), White);
+    CHECK_DISCS(app.shown(app.w.画板),
+                (QList<QPointF>{{262, 90}, {275, 150}, {275, 285}, {-7, 190}}), r, qRgb(0, 0, 0),
+                White);
     // The part of the disc inside the canvas reaches its last column.
     QCOMPARE(app.w.画板->image().pixel(268, 150) & 0xffffff, 0u);
     QCOMPARE(app.w.画板->image().pixel(0, 190) & 0xffffff, 0u);
@@ -428,7 +434,8 @@ void PaintTest::setBackColorErases()
              filled(QSize(269, 277), qRgb(0, 0, 255)));
     // Discs painted after it lie on the new colour.
     app.drag({o + QPoint(20, 20), o + QPoint(60, 70)});
-    CHECK_DISCS(app.shown(app.w.画板), (QList<QPointF>{{60, 70}}), 50 / 15.0, qRgb(0, 0, 0), qRgb(0, 0, 255));
+    CHECK_DISCS(app.shown(app.w.画板), (QList<QPointF>{{60, 70}}), 50 / 15.0, qRgb(0, 0, 0),
+                qRgb(0, 0, 255));
 }
 
 namespace {

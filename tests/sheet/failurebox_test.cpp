@@ -31,8 +31,7 @@ Q_DECLARE_METATYPE(Why)
 namespace {
 
 // What standard error receives while `run` runs.
-template <typename Run>
-QString capturedStderr(Run run)
+template <typename Run> QString capturedStderr(Run run)
 {
     std::fflush(stderr);
     FILE *capture = std::tmpfile();
@@ -121,8 +120,10 @@ void FailureBoxTest::box_data()
         const char *told;
     } reasons[] = {
         {"missing", Why::Missing, ENOENT, nullptr, "がない"},
-        {"not a picture", Why::NotAPicture, 0, "Unable to read image data", "形にできな|絵ではない"},
-        {"unsupported format", Why::UnsupportedFormat, 0, "Unsupported image format", "書けない|読めない"},
+        {"not a picture", Why::NotAPicture, 0, "Unable to read image data",
+         "形にできな|絵ではない"},
+        {"unsupported format", Why::UnsupportedFormat, 0, "Unsupported image format",
+         "書けない|読めない"},
         {"too large", Why::TooLarge, 0, "Image is too large", "大きすぎる"},
         {"permission", Why::Permission, EACCES, nullptr, "許されていない"},
         {"read-only disk", Why::ReadOnlyDisk, EROFS, nullptr, "ディスクが読みとり専用"},
@@ -142,8 +143,7 @@ void FailureBoxTest::box_data()
                              QStringLiteral("/tmp/<b>a</b> &amp; b/Image.bmp")};
     int n = 0;
     for (const auto &r : reasons) {
-        const QString detail =
-            r.decoder ? QString::fromUtf8(r.decoder) : qt_error_string(r.error);
+        const QString detail = r.decoder ? QString::fromUtf8(r.decoder) : qt_error_string(r.error);
         for (const Action action : {Action::Keep, Action::Reopen}) {
             const QString &path = paths[n++ % 3];
             QTest::addRow("%s %s", action == Action::Keep ? "keep" : "reopen", r.name)
@@ -171,8 +171,9 @@ void FailureBoxTest::box()
         if (QWidget *modal = QApplication::activeModalWidget())
             modal->close();
     });
-    const QString log = capturedStderr(
-        [&] { showFailure(&window, action, path, Failure{why, 0, detail}); });
+    const QString log = capturedStderr([&] {
+        showFailure(&window, action, path, Failure{why, 0, detail});
+    });
     QVERIFY2(!nested, "the box ran an event loop of its own");
 
     auto *box = window.findChild<QMessageBox *>();
@@ -186,8 +187,9 @@ void FailureBoxTest::box()
     QVERIFY(label);
     QCOMPARE(label->textFormat(), Qt::PlainText);
     const QString text = label->text();
-    const QString actionWords = action == Action::Keep ? QStringLiteral("絵をとっておけませんでした")
-                                                       : QStringLiteral("前の絵をみられませんでした");
+    const QString actionWords = action == Action::Keep
+                                    ? QStringLiteral("絵をとっておけませんでした")
+                                    : QStringLiteral("前の絵をみられませんでした");
     QVERIFY2(text.contains(actionWords), qPrintable(text));
     QVERIFY2(text.contains(path), qPrintable(text));
     QVERIFY2(text.contains(QRegularExpression(told)), qPrintable(text));
@@ -224,7 +226,8 @@ void FailureBoxTest::box()
     // One line for the log, in English but for the path and the system's words.
     QCOMPARE(log.count(QLatin1Char('\n')), 1);
     QVERIFY2(log.startsWith(QStringLiteral("pafuro: %1: ").arg(path)), qPrintable(log));
-    QVERIFY2(log.contains(QLatin1String(action == Action::Keep ? "keep" : "reopen")), qPrintable(log));
+    QVERIFY2(log.contains(QLatin1String(action == Action::Keep ? "keep" : "reopen")),
+             qPrintable(log));
     QVERIFY2(log.contains(detail), qPrintable(log));
 
     box->close();

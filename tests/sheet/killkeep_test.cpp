@@ -128,11 +128,14 @@ private slots:
 
             picturefile::Failure failure;
             const QImage kept = picturefile::read(QFile::encodeName(picture), &failure);
-            QVERIFY2(!kept.isNull(), qPrintable(QStringLiteral("after kill %1: %2").arg(kills).arg(failure.detail)));
+            QVERIFY2(
+                !kept.isNull(),
+                qPrintable(QStringLiteral("after kill %1: %2").arg(kills).arg(failure.detail)));
             const QImage pixels = kept.convertToFormat(QImage::Format_RGB32);
             const int which = pixels == expected[0] ? 0 : pixels == expected[1] ? 1 : -1;
             QVERIFY2(which >= 0, qPrintable(QStringLiteral("after kill %1 the file is neither "
-                                                           "picture").arg(kills)));
+                                                           "picture")
+                                                .arg(kills)));
             ++found[which];
         }
 
@@ -142,12 +145,14 @@ private slots:
         QStringList strays = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
         strays.removeAll(QStringLiteral("Image.bmp"));
         strays.removeAll(QStringLiteral("progress"));
-        std::printf("%d kills in %.1f s, %d inside a keep, %u keeps completed in all; the file held "
-                    "the first picture %d times, the second %d times; %lld files left beside it\n",
-                    kills, clock.elapsed() / 1000.0, midKeep, keeps, found[0], found[1],
-                    qlonglong(strays.size()));
+        std::printf(
+            "%d kills in %.1f s, %d inside a keep, %u keeps completed in all; the file held "
+            "the first picture %d times, the second %d times; %lld files left beside it\n",
+            kills, clock.elapsed() / 1000.0, midKeep, keeps, found[0], found[1],
+            qlonglong(strays.size()));
         QVERIFY2(midKeep > 0, "no kill landed inside a keep");
-        static const QRegularExpression saveFileName(QStringLiteral("^Image\\.bmp\\.[A-Za-z0-9]{6}$"));
+        static const QRegularExpression saveFileName(
+            QStringLiteral("^Image\\.bmp\\.[A-Za-z0-9]{6}$"));
         for (const QString &name : strays) {
             QVERIFY2(saveFileName.match(name).hasMatch(), qPrintable(name));
             picturefile::Failure failure;
@@ -166,18 +171,19 @@ private slots:
         strays.append(QStringLiteral("Image.bmp.Zz09aA"));
         // A younger one, other names, and a folder and a link under the name of a leftover.
         const QStringList others = {
-            QStringLiteral("Image.bmp.young1"), QStringLiteral("Image.bmp.ab"),
+            QStringLiteral("Image.bmp.young1"),  QStringLiteral("Image.bmp.ab"),
             QStringLiteral("Image.bmp.abcdefg"), QStringLiteral("Image.bmp~"),
-            QStringLiteral("Other.bmp.ABCDEF"), QStringLiteral("Image.bmp.folder"),
-            QStringLiteral("Image.bmp.link01"), QStringLiteral("progress")};
+            QStringLiteral("Other.bmp.ABCDEF"),  QStringLiteral("Image.bmp.folder"),
+            QStringLiteral("Image.bmp.link01"),  QStringLiteral("progress")};
         for (const QString &name : others.mid(1, 4))
             QVERIFY(QFile::copy(picture, dir.filePath(name)));
         QVERIFY(QDir(dir.path()).mkdir(others[5]));
         QVERIFY(QFile::link(others[1], dir.filePath(others[6])));
         const timespec aged[2] = {{std::time(nullptr) - 120, 0}, {std::time(nullptr) - 120, 0}};
         for (const QString &name : strays + others.mid(1))
-            QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(dir.filePath(name)).constData(),
-                                 aged, AT_SYMLINK_NOFOLLOW), 0);
+            QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(dir.filePath(name)).constData(), aged,
+                                 AT_SYMLINK_NOFOLLOW),
+                     0);
         QVERIFY(QFile::copy(picture, dir.filePath(others[0])));
 
         w.beep = [] {};
@@ -187,8 +193,9 @@ private slots:
         };
         w.picturePath = QFile::encodeName(picture);
         w.btnSave_Click();
-        QStringList left = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
-                                                      QDir::Hidden | QDir::System);
+        QStringList left =
+            QDir(dir.path())
+                .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
         left.removeAll(QStringLiteral("Image.bmp"));
         std::printf("after the next keep: %lld of %lld leftovers remain\n",
                     qlonglong(left.size() - others.size()), qlonglong(strays.size()));

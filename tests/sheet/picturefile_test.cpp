@@ -92,9 +92,9 @@ QImage decodeBmp24(const QByteArray &b)
 // ---- Test pictures.
 
 const QList<QRgb> sixteen = {
-    qRgb(0, 0, 0),     qRgb(255, 255, 255), qRgb(255, 0, 0),   qRgb(0, 255, 0),
-    qRgb(0, 0, 255),   qRgb(255, 255, 0),   qRgb(0, 255, 255), qRgb(255, 0, 255),
-    qRgb(128, 0, 0),   qRgb(0, 128, 0),     qRgb(0, 0, 128),   qRgb(128, 128, 0),
+    qRgb(0, 0, 0),     qRgb(255, 255, 255), qRgb(255, 0, 0),     qRgb(0, 255, 0),
+    qRgb(0, 0, 255),   qRgb(255, 255, 0),   qRgb(0, 255, 255),   qRgb(255, 0, 255),
+    qRgb(128, 0, 0),   qRgb(0, 128, 0),     qRgb(0, 0, 128),     qRgb(128, 128, 0),
     qRgb(0, 128, 128), qRgb(128, 0, 128),   qRgb(192, 192, 192), qRgb(255, 162, 0)};
 
 // Blocks of colour with a diagonal and a stretch of single differing pixels; with blocks only
@@ -214,12 +214,19 @@ bool ageBy(const QString &path, int seconds)
 QString nodeOf(const QString &path)
 {
     const QByteArray name = QFile::encodeName(path);
-    struct stat own {}, target {};
+    struct stat own {
+    }, target{};
     const bool linked = ::lstat(name.constData(), &own) == 0;
     const bool leads = ::stat(name.constData(), &target) == 0;
     return QStringLiteral("%1 %2 %3 %4 | %5 %6 %7 %8")
-        .arg(linked ? own.st_mode : 0).arg(own.st_ino).arg(own.st_uid).arg(own.st_nlink)
-        .arg(leads ? target.st_mode : 0).arg(target.st_ino).arg(target.st_uid).arg(target.st_size);
+        .arg(linked ? own.st_mode : 0)
+        .arg(own.st_ino)
+        .arg(own.st_uid)
+        .arg(own.st_nlink)
+        .arg(leads ? target.st_mode : 0)
+        .arg(target.st_ino)
+        .arg(target.st_uid)
+        .arg(target.st_size);
 }
 
 // After a keep that succeeded: the canvas as it was, the notice, the new picture under the name
@@ -452,8 +459,8 @@ private slots:
         QTest::newRow("png larger than the canvas") << saved(large, "PNG") << large << 0 << 0;
         const QImage blocks = pattern(48, 32, 16, true);
         QTest::newRow("jpeg") << saved(blocks, "JPEG", 100) << blocks << 12 << 2;
-        QTest::newRow("gif")
-            << gif(QSize(4, 2), sixteen.mid(0, 4), {{fourColours()}}) << fourColours() << 0 << 0;
+        QTest::newRow("gif") << gif(QSize(4, 2), sixteen.mid(0, 4), {{fourColours()}})
+                             << fourColours() << 0 << 0;
     }
 
     // Shown at the top-left at its own size, clipped by the canvas or leaving the rest in the
@@ -598,7 +605,9 @@ private slots:
         case FileCase::HugePng: QVERIFY(writeFile(path, pngHeaderClaiming(60000, 60000))); break;
         case FileCase::Directory: QVERIFY(QDir(t.dir.path()).mkdir("Image.bmp")); break;
         case FileCase::EndlessDevice: QVERIFY(QFile::link("/dev/zero", path)); break;
-        case FileCase::Pipe: QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0); break;
+        case FileCase::Pipe:
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+            break;
         case FileCase::KeepOntoDirectory:
             QVERIFY(QDir(t.dir.path()).mkdir("Image.bmp"));
             keep = true;
@@ -662,7 +671,8 @@ private slots:
         case FileCase::KeepOverHardLinkedPicture:
             QVERIFY(writeFile(path, good));
             QCOMPARE(::link(t.w.picturePath.constData(),
-                            QFile::encodeName(t.dir.filePath("second.bmp")).constData()), 0);
+                            QFile::encodeName(t.dir.filePath("second.bmp")).constData()),
+                     0);
             keep = true;
             break;
         case FileCase::KeepBesideLeftovers:

@@ -53,7 +53,8 @@ bool showAt(TestWindow &app, qreal ratio = 1, PaintSpy *spy = nullptr)
 QRgb onScreen(frmMain &w, QPoint p, DrawingSurface *surface = nullptr)
 {
     surface = surface ? surface : w.画板;
-    const QPoint at = surface->mapTo(&w, p + QPoint(DrawingSurface::Border, DrawingSurface::Border));
+    const QPoint at =
+        surface->mapTo(&w, p + QPoint(DrawingSurface::Border, DrawingSurface::Border));
     return w.screen()->grabWindow(w.winId()).toImage().pixel(at) & 0xffffff;
 }
 
@@ -152,8 +153,8 @@ void SurfaceTest::stampAtDevicePixels()
     }
     const double r = radius * ratio / 15.0;
     const double area = M_PI * r * r;
-    QVERIFY2(std::abs(count - area) <= r, qPrintable(QStringLiteral("%1 pixels for a disc of %2")
-                                                         .arg(count).arg(area)));
+    QVERIFY2(std::abs(count - area) <= r,
+             qPrintable(QStringLiteral("%1 pixels for a disc of %2").arg(count).arg(area)));
     QVERIFY2(mixedBlocks > r, "the disc is made of blocks of pixels");
     const QPoint centre(int(2000 * ratio / 15), int(1500 * ratio / 15));
     QCOMPARE(image.pixel(centre), Black);
@@ -204,7 +205,10 @@ void SurfaceTest::loneStampShownAtOnce()
     const QRect painted = repainted(spy).boundingRect();
     QVERIFY2(painted.contains(QRect(97, 77, 6, 6)) && disc.adjusted(-1, -1, 1, 1).contains(painted),
              qPrintable(QStringLiteral("repainted %1, %2 %3 x %4")
-                            .arg(painted.x()).arg(painted.y()).arg(painted.width()).arg(painted.height())));
+                            .arg(painted.x())
+                            .arg(painted.y())
+                            .arg(painted.width())
+                            .arg(painted.height())));
 }
 
 // Stamps in quick succession, far apart: the first reaches the screen at once, those after it
@@ -220,7 +224,8 @@ void SurfaceTest::quickStampsShownTogether()
     for (QPoint c : centres)
         QTRY_COMPARE_WITH_TIMEOUT(onScreen(app.w, c), Black & 0xffffff, 1000);
     QVERIFY2(spy.paints < centres.size(),
-             qPrintable(QStringLiteral("%1 repaints for %2 stamps").arg(spy.paints).arg(centres.size())));
+             qPrintable(
+                 QStringLiteral("%1 repaints for %2 stamps").arg(spy.paints).arg(centres.size())));
     for (QPoint c : centres)
         QVERIFY(repainted(spy).contains(c));
     QVERIFY2(!repainted(spy).contains(QPoint(130, 138)), "the untouched middle was repainted");
@@ -262,8 +267,8 @@ void SurfaceTest::sparkOnScreenWhenTickReturns()
     QCOMPARE(onScreen(app.w, centre, panel), drawn);
     QCOMPARE(paints.painted.size(), 1);
     QCOMPARE(paints.painted[0].first, panel);
-    const QRect circle = paints.painted[0].second.boundingRect().translated(-DrawingSurface::Border,
-                                                                            -DrawingSurface::Border);
+    const QRect circle = paints.painted[0].second.boundingRect().translated(
+        -DrawingSurface::Border, -DrawingSurface::Border);
     QVERIFY(circle.contains(QRect(centre - QPoint(9, 9), QSize(19, 19))));
     QVERIFY2(circle.width() <= 22 && circle.height() <= 22, "more than the circle was repainted");
 }

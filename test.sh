@@ -11,6 +11,7 @@ all=
 [ -n "${CI:-}" ] && all=1
 source tools/ensure-packages.sh
 ensure_packages "${RUN_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+tools/check-format.sh
 build_release
 ctest --test-dir build --output-on-failure -j "$(nproc)"
 if [ -n "$all" ]; then

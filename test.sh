@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the program and its tests, and runs every test.
+# Installs what is missing, checks the sources' layout (clang-format), builds the program and its
+# tests, and runs every test.
 #   ./test.sh          the ordinary build
 #   ./test.sh --all    also the whole suite built with AddressSanitizer and
 #                      UndefinedBehaviorSanitizer (build-asan), and a minute of fuzzing the

@@ -2,7 +2,6 @@
 // system bell, against the same handler with a beep that does nothing. Each beep is played, so
 // the beeps are spaced out to let the sound server keep up; the pause is not timed. Meant for
 // the X platform beside a sound server (bench/beep.sh); runs on the offscreen one otherwise.
-#include "app/application.h"
 #include "app/frmmain.h"
 #include "benchsupport.h"
 
@@ -51,11 +50,7 @@ int main(int argc, char **argv)
 {
     useOffscreenUnlessSet();
     QApplication app(argc, argv);
-    prepareApplication();
-
-    auto w = std::make_unique<frmMain>();
-    w->Timer1->stop();
-    showAndWait(*w);
+    auto w = shownWindow();
     systemBell = w->beep;
     window = w.get();
     // The first beep starts the player and loads the sound library; the figures are those of

@@ -3,6 +3,7 @@
 // What the benchmarks share: the offscreen platform unless another is asked for, a window
 // shown and exposed before timing starts, a count of paint events, and Google Benchmark's run.
 
+#include "app/application.h"
 #include "app/frmmain.h"
 
 #include <QCoreApplication>
@@ -13,6 +14,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <memory>
 
 inline void useOffscreenUnlessSet()
 {
@@ -29,6 +31,17 @@ inline void showAndWait(frmMain &w)
     while (!(w.windowHandle() && w.windowHandle()->isExposed()) && waited.elapsed() < 5000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     QCoreApplication::processEvents();
+}
+
+// The real window, shown, with the side panel's timer stopped: a benchmark drives the ticks
+// itself or wants none (they would only add noise). Call after the QApplication is built.
+inline std::unique_ptr<frmMain> shownWindow()
+{
+    prepareApplication();
+    auto w = std::make_unique<frmMain>();
+    w->Timer1->stop();
+    showAndWait(*w);
+    return w;
 }
 
 class PaintCounter final : public QObject {

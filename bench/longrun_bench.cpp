@@ -4,7 +4,6 @@
 // otherwise). Prints, per 100,000, the time per tick or stamp and the
 // resident memory, and whether memory stayed flat and the last 100,000 were as fast as the first.
 //   build/bench/longrun_bench [COUNT, default 1000000]
-#include "app/application.h"
 #include "app/frmmain.h"
 #include "benchsupport.h"
 
@@ -96,15 +95,12 @@ int main(int argc, char **argv)
 {
     useOffscreenUnlessSet();
     QApplication app(argc, argv);
-    prepareApplication();
     const long count = argc > 1 ? std::atol(argv[1]) : 1000000;
     const long block = count >= 10 ? count / 10 : 1;
 
-    auto w = std::make_unique<frmMain>();
     // The ticks are driven here, one after another, as fast as they go.
-    w->Timer1->stop();
+    auto w = shownWindow();
     w->beep = [] {};
-    showAndWait(*w);
     std::printf("resident at start: %ld KiB\n\n", residentKiB());
     PaintCounter panelPaints, canvasPaints;
     w->関係ないやつ->installEventFilter(&panelPaints);

@@ -3,7 +3,6 @@
 // Wall-clock time, since a keep waits for the disk. The picture file lives in a temporary
 // directory (TMPDIR).
 // Medians: picturefile_bench --benchmark_repetitions=15 --benchmark_report_aggregates_only=true
-#include "app/application.h"
 #include "app/frmmain.h"
 #include "benchsupport.h"
 #include "sheet/picturefile.h"
@@ -100,11 +99,8 @@ int main(int argc, char **argv)
 {
     useOffscreenUnlessSet();
     QApplication app(argc, argv);
-    prepareApplication();
-
     QTemporaryDir dir;
-    auto w = std::make_unique<frmMain>();
-    w->Timer1->stop();
+    auto w = shownWindow();
     w->beep = [] {};
     w->reportError = [](picturefile::Action, const QString &path,
                         const picturefile::Failure &failure) {
@@ -112,7 +108,6 @@ int main(int argc, char **argv)
         std::abort();
     };
     w->picturePath = QFile::encodeName(dir.filePath(QStringLiteral("Image.bmp")));
-    showAndWait(*w);
     // A picture with something on it: discs in several colours and sizes.
     for (int i = 0; i < 40; ++i) {
         w->state.PenRed = (i * 53) & 0xff;

@@ -2,7 +2,6 @@
 // rectangle it touched, for each of the four brush radii, at positions spread over the canvas.
 // Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise; QT_SCALE_FACTOR=2 measures
 // the canvas at twice the scale, in four times the pixels.
-#include "app/application.h"
 #include "app/frmmain.h"
 #include "benchsupport.h"
 
@@ -74,12 +73,7 @@ int main(int argc, char **argv)
 {
     useOffscreenUnlessSet();
     QApplication app(argc, argv);
-    prepareApplication();
-
-    auto w = std::make_unique<frmMain>();
-    // The side panel's animation would only add noise to the canvas's figures.
-    w->Timer1->stop();
-    showAndWait(*w);
+    auto w = shownWindow();
     PaintCounter paintCounter;
     w->画板->installEventFilter(&paintCounter);
     window = w.get();

@@ -1,7 +1,6 @@
 // The cost of one tick of the side panel's animation on the shown window: Timer1_Tick alone,
 // and Timer1_Tick through the repaint of what it touched (a circle's rectangle, or the whole
 // panel on every 26th tick). Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
-#include "app/application.h"
 #include "app/frmmain.h"
 #include "benchsupport.h"
 
@@ -51,12 +50,7 @@ int main(int argc, char **argv)
 {
     useOffscreenUnlessSet();
     QApplication app(argc, argv);
-    prepareApplication();
-
-    auto w = std::make_unique<frmMain>();
-    // The benchmark drives the ticks itself.
-    w->Timer1->stop();
-    showAndWait(*w);
+    auto w = shownWindow();
     PaintCounter paintCounter;
     w->関係ないやつ->installEventFilter(&paintCounter);
     window = w.get();

@@ -270,7 +270,7 @@ void DrawingSurface::paintEvent(QPaintEvent *event)
     painter.restore();
     // With the focus, the border's inner edge is dashed; the picture inside stays whole.
     if (hasFocus())
-        drawFocusMark(painter, rect().adjusted(1, 1, -1, -1), QColor(192, 192, 192));
+        drawFocusMark(painter, rect().adjusted(1, 1, -1, -1), QColor(192, 192, 192), event->rect());
 }
 
 // The layer where it meets the screen pixel for pixel; after a move to a screen of another

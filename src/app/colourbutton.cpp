@@ -22,19 +22,6 @@ ColourButton::ColourButton(const QString &name, QRgb face, QWidget *parent)
     });
 }
 
-namespace {
-
-// A ring `width` pixels deep just inside rect.
-void fillRing(QPainter &painter, const QRect &rect, const QColor &colour, int width)
-{
-    painter.fillRect(QRect(rect.left(), rect.top(), rect.width(), width), colour);
-    painter.fillRect(QRect(rect.left(), rect.bottom() - width + 1, rect.width(), width), colour);
-    painter.fillRect(QRect(rect.left(), rect.top(), width, rect.height()), colour);
-    painter.fillRect(QRect(rect.right() - width + 1, rect.top(), width, rect.height()), colour);
-}
-
-} // namespace
-
 void ColourButton::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
@@ -53,8 +40,7 @@ void ColourButton::paintEvent(QPaintEvent *)
     // white, one of them stands out, and the face's own colour is left in the middle.
     int mark = Edge + 1;
     if (isChecked()) {
-        fillRing(painter, face, Qt::white, Ring);
-        fillRing(painter, face.adjusted(Ring, Ring, -Ring, -Ring), Qt::black, Ring);
+        drawBevel(painter, face, Qt::white, Qt::black, Qt::white, Qt::black, Ring);
         mark = Edge + 2 * Ring + 1;
     }
     if (hasFocus())

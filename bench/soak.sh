@@ -14,7 +14,7 @@ XDRAG=$(dirname "$PROGRAM")/bench/tools/xdrag
 source "$(dirname "$0")/../tests/xvfb/lib.sh" "$PROGRAM"
 # A sanitizer build holds freed memory back on purpose, to catch its use after the free; the
 # memory bound is about the program's own use.
-if ldd "$PROGRAM" 2>/dev/null | grep -q libasan; then
+if built_with_asan "$PROGRAM"; then
     export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}quarantine_size_mb=0:thread_local_quarantine_size_kb=0
 fi
 

@@ -148,7 +148,7 @@ prlimit --pid "$APP_PID" --fsize=unlimited:unlimited
 # a 4000 x 4000 one, a 48 MB file and 61 MiB once decoded, fails with its reason and the program
 # goes on. (Blocks that fit in the room the allocator already holds would not fail, and the
 # sanitizers' allocator holds all its room from the start.)
-if ldd "$PROGRAM_BUILT" | grep -q libasan; then
+if built_with_asan "$PROGRAM_BUILT"; then
     echo "the address-space limit is not tried: the sanitizers' allocator is not held by it"
 else
     vm=$(awk '/^VmSize:/ { print $2 }' "/proc/$APP_PID/status")

@@ -29,6 +29,15 @@ trap cleanup EXIT
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
+# Whether the program was built with AddressSanitizer. The list is read whole first: grep -q
+# would leave at the first match, and ldd, still writing, would die of the closed pipe, which
+# pipefail counts as no match.
+built_with_asan() {
+    local libraries
+    libraries=$(ldd "$1" 2>/dev/null) || true
+    [[ $libraries == *libasan* ]]
+}
+
 # Starts Xvfb on a free display; sets DISPLAY. The number is drawn at random from a wide range:
 # a server left to choose takes the lowest free number, which another test's server may have
 # just given up while still answering on it, so that the program meets that one instead.

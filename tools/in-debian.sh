@@ -98,9 +98,13 @@ in_root() {
 }
 
 say "installing what the project needs in Debian $release"
+# Runs side by side share the downloaded packages, so one installs at a time.
+exec 8>"$cache/install.lock"
+flock 8
 in_root /bin/bash -c 'set -e; cd /build/pafuro; source tools/ensure-packages.sh
     ensure_packages "${RUN_PACKAGES[@]}" "${TEST_PACKAGES[@]}" '"${PAFURO_DEBIAN_PACKAGES:-}" >&2 ||
     die "the install step failed in Debian $release"
+flock -u 8
 
 say "running $* in Debian $release, without the network"
 # A network namespace has its own abstract sockets; only its loopback is brought up.

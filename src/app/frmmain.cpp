@@ -1,6 +1,5 @@
 #include "app/frmmain.h"
 
-#include "app/colourvalue.h"
 #include "sheet/picturefile.h"
 
 #include <QButtonGroup>

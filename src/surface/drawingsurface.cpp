@@ -20,9 +20,10 @@ DrawingSurface::DrawingSurface(QWidget *parent) : QWidget(parent)
     connect(&m_repaintTimer, &QTimer::timeout, this, &DrawingSurface::repaintDrawn);
 }
 
+// A colour value holds red in its lowest byte.
 QRgb DrawingSurface::toPixel(std::int32_t colourValue)
 {
-    return toRgb(colourValue);
+    return qRgb(colourValue & 0xff, (colourValue >> 8) & 0xff, (colourValue >> 16) & 0xff);
 }
 
 void DrawingSurface::setBackColor(std::int32_t colourValue)

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "app/colourvalue.h"
-
 #include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
@@ -36,8 +34,6 @@ public:
     // The composite as shown, at the size of the client area in device pixels, one pixel of the
     // image to one of the screen.
     const QImage &image() const { return m_image; }
-    // The device pixel ratio the drawing layer was built at.
-    qreal layerRatio() const { return m_layerRatio; }
     float outerWidthTwips() const { return float(width()) * TwipsPerPixel; }
     float outerHeightTwips() const { return float(height()) * TwipsPerPixel; }
     // Repaints now what was drawn and not yet shown.

@@ -1,7 +1,9 @@
-// The drawing surface: its layer in the screen's own pixels at every scale, and each stamp shown
-// by a repaint of just the rectangles touched. Read off the screen (the window's backing store),
-// not off a fresh rendering of the drawing layer.
+// The drawing surface: its layer in the screen's own pixels at every scale, kept as drawn, shown
+// by a repaint of just the rectangles touched, and its background colour and picture. Read off
+// the screen (the window's backing store), not off a fresh rendering of the drawing layer.
 #include "testwindow.h"
+
+#include "app/colourvalue.h"
 
 #include <QFile>
 #include <QPaintEvent>
@@ -13,6 +15,7 @@
 namespace {
 
 const QRgb Black = qRgb(0, 0, 0);
+const QRgb White = qRgb(255, 255, 255);
 
 struct PaintSpy : QObject {
     QRegion painted;
@@ -93,6 +96,11 @@ private slots:
     void pictureKeptOnAnotherScale();
     void stampsShownAtTheNextTurn();
     void sparkShownWithItsRectangleOnly();
+    void layerSurvivesRepaint();
+    void imageIsClientAreaAsShown();
+    void setBackColorErases();
+    void clearKeepsBackgroundAndPicture();
+    void pictureAtTopLeftUnscaled();
 };
 
 // Three screens side by side: the first, where every other case runs, at scale 1, and two
@@ -261,6 +269,135 @@ void SurfaceTest::sparkShownWithItsRectangleOnly()
         -DrawingSurface::Border, -DrawingSurface::Border);
     QVERIFY(circle.contains(QRect(centre - QPoint(9, 9), QSize(19, 19))));
     QVERIFY2(circle.width() <= 22 && circle.height() <= 22, "more than the circle was repainted");
+}
+
+// The drawing layer persists: a repaint, or hiding and showing the window, keeps it.
+void SurfaceTest::layerSurvivesRepaint()
+{
+    TestWindow app;
+    QVERIFY(app.show());
+    app.click(app.w.緑色);
+    const QPoint o = app.origin(app.w.画板);
+    app.drag({o + QPoint(20, 20), o + QPoint(60, 70), o + QPoint(200, 220)});
+    const QImage painted = app.shown(app.w.画板);
+    CHECK_DISCS(painted, (QList<QPointF>{{60, 70}, {200, 220}}), 50 / 15.0, qRgb(0, 255, 0), White);
+
+    app.w.画板->repaint();
+    app.w.repaint();
+    QCOMPARE(app.shown(app.w.画板), painted);
+    app.w.hide();
+    QTest::qWait(20);
+    QVERIFY(app.show());
+    QCOMPARE(app.shown(app.w.画板), painted);
+    // A window laid over the canvas and taken away again.
+    QWidget cover;
+    cover.setGeometry(QRect(app.w.mapToGlobal(QPoint(0, 0)), QSize(200, 200)));
+    cover.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&cover));
+    cover.hide();
+    QTest::qWait(20);
+    QCOMPARE(app.shown(app.w.画板), painted);
+}
+
+// The image, which a keep writes, is the client area as the screen shows it.
+void SurfaceTest::imageIsClientAreaAsShown()
+{
+    TestWindow app;
+    QVERIFY(app.show());
+    QCOMPARE(app.w.画板->image().size(), QSize(269, 277));
+    QCOMPARE(app.w.関係ないやつ->image().size(), QSize(197, 37));
+    // The image is the client area as shown: paint, and compare it with the screen.
+    app.click(app.w.赤色);
+    const QPoint o = app.origin(app.w.画板);
+    app.drag({o + QPoint(20, 20), o + QPoint(0, 0), o + QPoint(268, 276), o + QPoint(134, 138)});
+    QCOMPARE(app.w.画板->image().convertToFormat(QImage::Format_RGB32), app.shown(app.w.画板));
+}
+
+void SurfaceTest::setBackColorErases()
+{
+    TestWindow app;
+    QVERIFY(app.show());
+    const QPoint o = app.origin(app.w.画板);
+    app.drag({o + QPoint(20, 20), o + QPoint(60, 70)});
+    app.w.画板->setBackColor(ColourValue(0, 0, 255));
+    QCOMPARE(app.shown(app.w.画板), filled(QSize(269, 277), qRgb(0, 0, 255)));
+    QCOMPARE(app.w.画板->image().convertToFormat(QImage::Format_RGB32),
+             filled(QSize(269, 277), qRgb(0, 0, 255)));
+    // Discs painted after it lie on the new colour.
+    app.drag({o + QPoint(20, 20), o + QPoint(60, 70)});
+    CHECK_DISCS(app.shown(app.w.画板), (QList<QPointF>{{60, 70}}), 50 / 15.0, qRgb(0, 0, 0),
+                qRgb(0, 0, 255));
+}
+
+namespace {
+
+// A picture whose every pixel differs from its neighbours', so any shift or scaling shows.
+QImage pattern(QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixel(x, y, qRgb((x * 7) & 255, (y * 5) & 255, (x + y) & 255 | 1));
+    return image;
+}
+
+// The expected composite: the background colour with the picture at the top-left corner.
+QImage composite(QSize size, QRgb background, const QImage &picture)
+{
+    QImage image = filled(size, background);
+    for (int y = 0; y < std::min(size.height(), picture.height()); ++y)
+        for (int x = 0; x < std::min(size.width(), picture.width()); ++x)
+            image.setPixel(x, y, picture.pixel(x, y));
+    return image;
+}
+
+} // namespace
+
+void SurfaceTest::clearKeepsBackgroundAndPicture()
+{
+    TestWindow app;
+    QVERIFY(app.show());
+    const QRgb green = qRgb(0, 255, 0);
+    const QImage picture = pattern(QSize(40, 30));
+    app.w.画板->setBackColor(ColourValue(0, 255, 0));
+    app.w.画板->setPicture(picture);
+    const QPoint o = app.origin(app.w.画板);
+    app.drag({o + QPoint(100, 100), o + QPoint(20, 15), o + QPoint(150, 150)});
+    QVERIFY(app.shown(app.w.画板) != composite(QSize(269, 277), green, picture));
+    app.w.画板->clear();
+    QCOMPARE(app.shown(app.w.画板), composite(QSize(269, 277), green, picture));
+}
+
+void SurfaceTest::pictureAtTopLeftUnscaled()
+{
+    TestWindow app;
+    QVERIFY(app.show());
+    const QPoint o = app.origin(app.w.画板);
+    app.drag({o + QPoint(100, 100), o + QPoint(10, 10), o + QPoint(150, 150)});
+
+    // A small picture: at the corner, pixel for pixel, the layer gone.
+    const QImage small = pattern(QSize(50, 20));
+    app.w.画板->setPicture(small);
+    QCOMPARE(app.shown(app.w.画板), composite(QSize(269, 277), White, small));
+    QCOMPARE(app.w.画板->image().convertToFormat(QImage::Format_RGB32),
+             composite(QSize(269, 277), White, small));
+    // Discs go over the picture.
+    app.drag({o + QPoint(100, 100), o + QPoint(10, 10)});
+    QCOMPARE(app.shown(app.w.画板).pixel(10, 10) & 0xffffff, 0u);
+
+    // A larger one is cut at the edges, not shrunk to fit.
+    const QImage large = pattern(QSize(400, 300));
+    app.w.画板->setPicture(large);
+    QCOMPARE(app.shown(app.w.画板), large.copy(0, 0, 269, 277));
+
+    // Taking it away leaves the background colour, and the layer is erased again.
+    app.drag({o + QPoint(100, 100), o + QPoint(50, 50)});
+    app.w.画板->removePicture();
+    QCOMPARE(app.shown(app.w.画板), filled(QSize(269, 277), White));
+    // Nor does it come back when the sheet is erased again.
+    app.drag({o + QPoint(100, 100), o + QPoint(50, 50)});
+    app.w.画板->clear();
+    QCOMPARE(app.shown(app.w.画板), filled(QSize(269, 277), White));
 }
 
 QTEST_MAIN(SurfaceTest)

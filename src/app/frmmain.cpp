@@ -261,9 +261,7 @@ void frmMain::buildTimers()
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(100);
-    InfoDisTime = new QTimer(this);
-    InfoDisTime->setObjectName(QStringLiteral("InfoDisTime"));
-    InfoDisTime->setTimerType(Qt::PreciseTimer);
+    buildNoticeTimer();
 }
 
 // Keyboard order follows the tab indices; labels and the group panels take no focus.

@@ -116,6 +116,7 @@ private:
     void buildSizeButtons();
     void buildPaperButtons();
     void buildTimers();
+    void buildNoticeTimer(); // notice/noticeline.cpp
     void setKeyboardOrder();
     void connectHandlers();
     void connectBrushHandlers();  // paint/brush.cpp

@@ -91,10 +91,7 @@ frmMain::frmMain(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
-      random([generator = std::mt19937()]() mutable {
-          // The top 24 bits of each 32-bit output, scaled by 2^-24: uniform in [0, 1), never 1.
-          return float(generator() >> 8) * (1.0f / 16777216.0f);
-      }),
+      random([generator = std::mt19937()]() mutable { return toUnit(generator()); }),
       picturePath(picturefile::pathBesideProgram())
 {
     setObjectName(QStringLiteral("frmMain"));

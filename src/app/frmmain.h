@@ -106,6 +106,8 @@ public:
 
     // anim/sparks.cpp
     void Timer1_Tick();
+    // The random source's 32 bits as a value in [0, 1).
+    static float toUnit(std::uint32_t bits);
 
 private:
     void buildControls();

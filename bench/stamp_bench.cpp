@@ -53,10 +53,8 @@ void BM_Stamp(benchmark::State &state)
         w.state.PenRed = colour & 0xff;
         w.state.PenGreen = (colour >> 3) & 0xff;
         w.StampBrush(w.画板, 1, p[i][0], p[i][1]);
-        // Stamps this close together are shown together a few milliseconds later; ask for this
-        // one's rectangle at once, and deliver that request (all posted events: a filtered
-        // delivery leaves the spent entries in the queue).
-        w.画板->repaintDrawn();
+        // Deliver the repaint the stamp asked for (all posted events: a filtered delivery leaves
+        // the spent entries in the queue).
         QCoreApplication::sendPostedEvents();
         i = (i + 1) % p.size();
         colour += 7;

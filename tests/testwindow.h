@@ -15,6 +15,8 @@
 #include <QTest>
 #include <QWindow>
 
+#include <cmath>
+
 struct TestWindow {
     struct Report {
         QString path;
@@ -129,3 +131,39 @@ inline QString notAll(const QImage &image, QRgb colour)
 {
     return firstDifference(image, filled(image.size(), colour));
 }
+
+inline bool same(QRgb a, QRgb b)
+{
+    return (a & 0xffffff) == (b & 0xffffff);
+}
+
+// Checks that `image` holds solid discs of `radius` pixels around `centres` (continuous pixel
+// coordinates: a mouse position on a whole pixel is the corner between four pixels) in `colour`,
+// and the background everywhere else. A pixel is a disc's when its centre lies within the radius,
+// or when it is the pixel under the disc's centre. Returns an explanation of the first fault, or
+// nothing.
+inline QString checkDiscs(const QImage &image, const QList<QPointF> &centres, double radius,
+                          QRgb colour, QRgb background)
+{
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            bool inside = false;
+            for (const QPointF c : centres)
+                inside = inside || std::hypot(x + 0.5 - c.x(), y + 0.5 - c.y()) <= radius + 1e-9 ||
+                         (x == int(std::floor(c.x())) && y == int(std::floor(c.y())));
+            const QRgb p = image.pixel(x, y);
+            if (!same(p, inside ? colour : background))
+                return QStringLiteral("pixel %1, %2 %3 is %4")
+                    .arg(x)
+                    .arg(y)
+                    .arg(inside ? "inside a disc" : "outside the discs", rgbText(p));
+        }
+    }
+    return {};
+}
+
+#define CHECK_DISCS(image, centres, radius, colour, background)                                    \
+    do {                                                                                           \
+        const QString why_ = checkDiscs((image), (centres), (radius), (colour), (background));     \
+        QVERIFY2(why_.isEmpty(), qPrintable(why_));                                                \
+    } while (false)

@@ -35,6 +35,13 @@ void frmMain::Timer1_Tick()
     }
 }
 
+// The top 24 bits of a 32-bit random output, scaled by 2^-24: uniform in [0, 1), never 1, which
+// would put a circle one twip past the panel's range.
+float frmMain::toUnit(std::uint32_t bits)
+{
+    return float(bits >> 8) * (1.0f / 16777216.0f);
+}
+
 // The animation runs from the window's creation, its first tick one interval later.
 void frmMain::connectSparkHandlers()
 {

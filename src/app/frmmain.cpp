@@ -1,6 +1,5 @@
 #include "app/frmmain.h"
 
-#include "app/colourvalue.h"
 #include "sheet/picturefile.h"
 
 #include <QButtonGroup>
@@ -92,10 +91,7 @@ frmMain::frmMain(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
-      random([generator = std::mt19937()]() mutable {
-          // The top 24 bits of each 32-bit output, scaled by 2^-24: uniform in [0, 1), never 1.
-          return float(generator() >> 8) * (1.0f / 16777216.0f);
-      }),
+      random([generator = std::mt19937()]() mutable { return toUnit(generator()); }),
       picturePath(picturefile::pathBesideProgram())
 {
     setObjectName(QStringLiteral("frmMain"));
@@ -262,9 +258,7 @@ void frmMain::buildTimers()
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(100);
-    InfoDisTime = new QTimer(this);
-    InfoDisTime->setObjectName(QStringLiteral("InfoDisTime"));
-    InfoDisTime->setTimerType(Qt::PreciseTimer);
+    buildNoticeTimer();
 }
 
 // Keyboard order follows the tab indices; labels and the group panels take no focus.

@@ -106,6 +106,8 @@ public:
 
     // anim/sparks.cpp
     void Timer1_Tick();
+    // The random source's 32 bits as a value in [0, 1).
+    static float toUnit(std::uint32_t bits);
 
 private:
     void buildControls();
@@ -116,6 +118,7 @@ private:
     void buildSizeButtons();
     void buildPaperButtons();
     void buildTimers();
+    void buildNoticeTimer(); // notice/noticeline.cpp
     void setKeyboardOrder();
     void connectHandlers();
     void connectBrushHandlers();  // paint/brush.cpp

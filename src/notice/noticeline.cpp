@@ -25,6 +25,15 @@ void frmMain::InfoDisTime_Tick()
     beep();
 }
 
+// Stopped at start; armed for two seconds by each notice. Precise, so that the resting text comes
+// back at two seconds and not up to a twentieth later.
+void frmMain::buildNoticeTimer()
+{
+    InfoDisTime = new QTimer(this);
+    InfoDisTime->setObjectName(QStringLiteral("InfoDisTime"));
+    InfoDisTime->setTimerType(Qt::PreciseTimer);
+}
+
 void frmMain::connectNoticeHandlers()
 {
     beep = [this] { ringSystemBell(this); };

@@ -15,14 +15,12 @@ DrawingSurface::DrawingSurface(QWidget *parent) : QWidget(parent)
     // The surface paints every pixel of itself, so Qt need not fill it first.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
-    m_repaintTimer.setSingleShot(true);
-    m_repaintTimer.setTimerType(Qt::PreciseTimer);
-    connect(&m_repaintTimer, &QTimer::timeout, this, &DrawingSurface::repaintDrawn);
 }
 
+// A colour value holds red in its lowest byte.
 QRgb DrawingSurface::toPixel(std::int32_t colourValue)
 {
-    return toRgb(colourValue);
+    return qRgb(colourValue & 0xff, (colourValue >> 8) & 0xff, (colourValue >> 16) & 0xff);
 }
 
 void DrawingSurface::setBackColor(std::int32_t colourValue)
@@ -124,8 +122,6 @@ void DrawingSurface::rebuildLayer()
         painter.drawImage(0, 0, m_picture);
     }
     m_plain = m_picture.isNull();
-    m_drawn = QRegion();
-    m_repaintTimer.stop();
 }
 
 // A window moved to a screen of another scale keeps its layer as it is, pixel for pixel, until
@@ -210,45 +206,9 @@ void DrawingSurface::circle(float x, float y, float radius)
     if (dirtyRight < 0)
         return;
     m_plain = false;
-    drawn(QRect(dirtyLeft, dirtyTop, dirtyRight - dirtyLeft + 1, dirtyBottom - dirtyTop + 1));
-}
-
-// A drag reports up to a few thousand moves a second, far more than a screen shows, and each
-// repaint costs more than its stamp: a repaint for every stamp took twice the processor time per
-// move under X (about 88 against 41 us) and fifteen times offscreen (24 against 1.7 us). A stamp
-// after a pause is shown at once; those that follow within RepaintInterval are shown together
-// when it is over. Only the touched rectangles are repainted, and the drawing layer itself
-// always has every stamp at once.
-void DrawingSurface::drawn(const QRect &rect)
-{
-    m_drawn += rect;
-    // Stamps scattered all over would split the region into ever more pieces; past a few
-    // dozen, one rectangle around them is cheaper to keep and to repaint.
-    if (m_drawn.rectCount() > 32)
-        m_drawn = m_drawn.boundingRect();
-    if (m_repaintTimer.isActive())
-        return;
-    const qint64 since = m_sinceRepaint.isValid() ? m_sinceRepaint.elapsed() : RepaintInterval;
-    if (since >= RepaintInterval)
-        repaintDrawn();
-    else
-        m_repaintTimer.start(int(RepaintInterval - since));
-}
-
-void DrawingSurface::repaintDrawn()
-{
-    m_repaintTimer.stop();
-    if (m_drawn.isEmpty())
-        return;
-    // Painted at once rather than posted: the side panel's tick then costs one pass of the
-    // event loop, not a second one woken only to deliver the repaint.
-    const Pixels px = pixels();
-    QRegion region;
-    for (const QRect &rect : m_drawn)
-        region += toLogical(px, rect);
-    m_drawn = QRegion();
-    repaint(region);
-    m_sinceRepaint.start();
+    // Stamps that come faster than the event loop turns are repainted together.
+    update(toLogical(pixels(), QRect(dirtyLeft, dirtyTop, dirtyRight - dirtyLeft + 1,
+                                     dirtyBottom - dirtyTop + 1)));
 }
 
 // Painted in the window's device pixels, so that the layer lands one pixel to one on the

@@ -1,12 +1,7 @@
 #pragma once
 
-#include "app/colourvalue.h"
-
-#include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
-#include <QRegion>
-#include <QTimer>
 #include <QWidget>
 #include <cstdint>
 
@@ -20,8 +15,6 @@ public:
     // In logical pixels; each of the border's two edges is a whole number of device pixels.
     static constexpr int Border = 2;
     static constexpr float TwipsPerPixel = 15.0f;
-    // While stamps come in quick succession, the surface shows them at most this often (ms).
-    static constexpr int RepaintInterval = 5;
 
     explicit DrawingSurface(QWidget *parent = nullptr);
 
@@ -36,12 +29,8 @@ public:
     // The composite as shown, at the size of the client area in device pixels, one pixel of the
     // image to one of the screen.
     const QImage &image() const { return m_image; }
-    // The device pixel ratio the drawing layer was built at.
-    qreal layerRatio() const { return m_layerRatio; }
     float outerWidthTwips() const { return float(width()) * TwipsPerPixel; }
     float outerHeightTwips() const { return float(height()) * TwipsPerPixel; }
-    // Repaints now what was drawn and not yet shown.
-    void repaintDrawn();
 
 Q_SIGNALS:
     // Button state (1 left, 2 right, 4 middle), shift state, position in twips from the client
@@ -73,7 +62,6 @@ private:
     void eraseLayer();
     void rebuildLayer();
     void followScreen();
-    void drawn(const QRect &rect);
     void paintLayer(QPainter &painter, const Pixels &px, const QRect &dirty);
 
     std::int32_t m_backColor = 0xffffff;
@@ -83,9 +71,6 @@ private:
     QImage m_image;
     qreal m_layerRatio = 0;
     bool m_plain = true; // the layer holds its background colour only
-    QRegion m_drawn;     // drawn and not yet asked to be repainted, pixels of the layer
-    QElapsedTimer m_sinceRepaint;
-    QTimer m_repaintTimer;
 };
 
 // The button and shift states of a mouse event, as the program's handlers take them.

@@ -126,7 +126,8 @@ private slots:
     void sizeIsReadThroughThePanel();
     void sizeIsReadAfterItsDraw();
     void staysInRangeOverManyTicks();
-    void randomSourceIsUniformBelowOne();
+    void randomBitsBelowOne_data();
+    void randomBitsBelowOne();
     void twoFreshWindowsShowTheSameSequence();
     void leavesThePictureAndTheBrushAlone();
     void timerTicksFromTheStartWithoutPause();
@@ -391,29 +392,25 @@ void AnimTest::staysInRangeOverManyTicks()
     }
 }
 
-// Enough draws that a mapping which rounds the largest outputs up to 1 would show it (a fresh
-// window's source reaches such an output after some sixty million draws).
-void AnimTest::randomSourceIsUniformBelowOne()
+// The largest output of the random source maps to the largest float below 1, whose circles the
+// row "all just below one" above shows inside the panel's range; rounded up to 1, it would not be.
+void AnimTest::randomBitsBelowOne_data()
 {
-    TestWindow t;
-    const int n = 1 << 26;
-    int buckets[16] = {};
-    int outside = 0;
-    float lowest = 1, highest = 0;
-    for (int i = 0; i < n; ++i) {
-        const float r = t.w.random();
-        if (!(r >= 0.0f && r < 1.0f)) {
-            ++outside;
-            continue;
-        }
-        lowest = std::min(lowest, r);
-        highest = std::max(highest, r);
-        ++buckets[int(r * 16)];
-    }
-    QCOMPARE(outside, 0);
-    QVERIFY(lowest < 1e-6f && highest > 1 - 1e-6f);
-    for (int count : buckets)
-        QVERIFY2(std::abs(count - n / 16) < n / 16 / 100, qPrintable(QString::number(count)));
+    QTest::addColumn<uint>("bits");
+    QTest::addColumn<float>("value");
+    QTest::newRow("zero") << 0u << 0.0f;
+    QTest::newRow("low byte only") << 0xffu << 0.0f;
+    QTest::newRow("half") << 0x80000000u << 0.5f;
+    QTest::newRow("all ones") << 0xffffffffu << JustBelowOne;
+}
+
+void AnimTest::randomBitsBelowOne()
+{
+    QFETCH(uint, bits);
+    QFETCH(float, value);
+    const float actual = frmMain::toUnit(bits);
+    // Exactly: QCOMPARE would take 1 for the largest float below it.
+    QVERIFY2(actual == value, qPrintable(QString::number(actual, 'g', 9)));
 }
 
 void AnimTest::twoFreshWindowsShowTheSameSequence()

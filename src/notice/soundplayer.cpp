@@ -224,7 +224,8 @@ void run(std::shared_ptr<PlayerShared> shared)
 } // namespace
 
 SoundPlayer::SoundPlayer(Identity identity, QObject *parent)
-    : QObject(parent), m_shared(std::make_shared<PlayerShared>())
+    : QObject(parent),
+      m_shared(std::make_shared<PlayerShared>())
 {
     m_shared->identity = std::move(identity);
     m_shared->home = this;

@@ -155,27 +155,25 @@ private slots:
         QTest::addColumn<BeepWay>("way");
         using enum PlayerState;
         using enum BeepWay;
+        const BellFacts x{.xkb = true, .audibleBell = true}, xOff{.xkb = true}, wayland;
+        const BellFacts xwayland{.xkb = true, .xwayland = true, .audibleBell = true};
+        const auto with = [](BellFacts facts, PlayerState player) {
+            facts.player = player;
+            return facts;
+        };
         // A bare X server sounds its bell itself unless a desktop took it over.
-        QTest::newRow("X, bell taken over") << BellFacts{.xkb = true} << DesktopBell;
-        QTest::newRow("X, bell taken over, player stuck")
-            << BellFacts{.xkb = true, .player = Stuck} << DesktopBell;
-        QTest::newRow("X") << BellFacts{.xkb = true, .audibleBell = true} << SoundThenNotice;
-        QTest::newRow("X, a sound played")
-            << BellFacts{.xkb = true, .audibleBell = true, .player = Played} << SoundAndNotice;
-        QTest::newRow("X, player stuck")
-            << BellFacts{.xkb = true, .audibleBell = true, .player = Stuck} << ToolkitBeep;
-        QTest::newRow("X, no sound server")
-            << BellFacts{.xkb = true, .audibleBell = true, .player = Silent} << ToolkitBeep;
+        QTest::newRow("X, bell taken over") << xOff << DesktopBell;
+        QTest::newRow("X, bell taken over, player stuck") << with(xOff, Stuck) << DesktopBell;
+        QTest::newRow("X") << x << SoundThenNotice;
+        QTest::newRow("X, a sound played") << with(x, Played) << SoundAndNotice;
+        QTest::newRow("X, player stuck") << with(x, Stuck) << ToolkitBeep;
         // A compositor may sound an X bell notification whatever AudibleBell says (mutter does,
         // even for one that only notifies), and Xwayland itself sounds none.
+        QTest::newRow("Xwayland, a sound played") << with(xwayland, Played) << Sound;
         QTest::newRow("Xwayland, bell off") << BellFacts{.xkb = true, .xwayland = true} << Sound;
-        QTest::newRow("Xwayland, a sound played")
-            << BellFacts{.xkb = true, .xwayland = true, .audibleBell = true, .player = Played}
-            << Sound;
-        QTest::newRow("Xwayland, player stuck")
-            << BellFacts{.xkb = true, .xwayland = true, .player = Stuck} << ToolkitBeep;
-        QTest::newRow("Wayland, a sound played") << BellFacts{.player = Played} << Sound;
-        QTest::newRow("Wayland, no sound server") << BellFacts{.player = Silent} << ToolkitBeep;
+        QTest::newRow("Xwayland, player stuck") << with(xwayland, Stuck) << ToolkitBeep;
+        QTest::newRow("Wayland, a sound played") << with(wayland, Played) << Sound;
+        QTest::newRow("Wayland, no sound server") << with(wayland, Silent) << ToolkitBeep;
     }
 
     void wayOfABeep()

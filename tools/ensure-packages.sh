@@ -26,7 +26,7 @@ RUN_PACKAGES=(cmake make g++ qt6-base-dev libxcb1-dev python3-fonttools fonts-ko
 TEST_PACKAGES=(xvfb xauth xdotool imagemagick x11-utils libx11-dev libxtst-dev libbenchmark-dev
                desktop-file-utils appstream
                dbus-daemon dbus-bin at-spi2-core python3-gi gir1.2-atspi-2.0 strace
-               weston qt6-wayland
+               weston xwayland qt6-wayland
                pulseaudio pulseaudio-utils sox
                clang libclang-rt-14-dev clang-format locales)
 

@@ -1,5 +1,6 @@
 // The message line: each action's notice with one beep, the resting text two seconds later with
-// a second beep, and a failed action that leaves the line as it was.
+// a second beep, and a failed action that leaves the line as it was; and which way a beep goes.
+#include "notice/beepway.h"
 #include "testwindow.h"
 
 #include <QDir>
@@ -27,6 +28,8 @@ QAbstractButton *buttonOf(frmMain &w, Action action)
 } // namespace
 
 Q_DECLARE_METATYPE(Action)
+Q_DECLARE_METATYPE(BeepWay)
+Q_DECLARE_METATYPE(BellFacts)
 
 class NoticeTest : public QObject {
     Q_OBJECT
@@ -144,6 +147,40 @@ private slots:
         QVERIFY(!t.w.InfoDisTime->isActive());
         QTest::qWait(50);
         QCOMPARE(t.beeps, 1);
+    }
+
+    void wayOfABeep_data()
+    {
+        QTest::addColumn<BellFacts>("facts");
+        QTest::addColumn<BeepWay>("way");
+        using enum PlayerState;
+        using enum BeepWay;
+        const BellFacts x{.xkb = true, .audibleBell = true}, xOff{.xkb = true}, wayland;
+        const BellFacts xwayland{.xkb = true, .xwayland = true, .audibleBell = true};
+        const auto with = [](BellFacts facts, PlayerState player) {
+            facts.player = player;
+            return facts;
+        };
+        // A bare X server sounds its bell itself unless a desktop took it over.
+        QTest::newRow("X, bell taken over") << xOff << DesktopBell;
+        QTest::newRow("X, bell taken over, player stuck") << with(xOff, Stuck) << DesktopBell;
+        QTest::newRow("X") << x << SoundThenNotice;
+        QTest::newRow("X, a sound played") << with(x, Played) << SoundAndNotice;
+        QTest::newRow("X, player stuck") << with(x, Stuck) << ToolkitBeep;
+        // A compositor may sound an X bell notification whatever AudibleBell says (mutter does,
+        // even for one that only notifies), and Xwayland itself sounds none.
+        QTest::newRow("Xwayland, a sound played") << with(xwayland, Played) << Sound;
+        QTest::newRow("Xwayland, bell off") << BellFacts{.xkb = true, .xwayland = true} << Sound;
+        QTest::newRow("Xwayland, player stuck") << with(xwayland, Stuck) << ToolkitBeep;
+        QTest::newRow("Wayland, a sound played") << with(wayland, Played) << Sound;
+        QTest::newRow("Wayland, no sound server") << with(wayland, Silent) << ToolkitBeep;
+    }
+
+    void wayOfABeep()
+    {
+        QFETCH(BellFacts, facts);
+        QFETCH(BeepWay, way);
+        QCOMPARE(beepWay(facts), way);
     }
 };
 

@@ -9,7 +9,10 @@
 #  - X without a sound server: the X bell rings instead. With one that takes the connection
 #    and never answers: the click's handler returns, later beeps ring the X bell, and the
 #    program ends at once, status 0.
+#  - X, the sound server restarted, held up for 3 s, or started after the program: the beeps
+#    after it sound again, and the one it held up is not played late.
 #  - Wayland (weston, headless), the button pressed over AT-SPI: two sounds, not silence.
+#  - Xwayland under that weston, its bell switched off: two sounds.
 # Runs on a private session bus, which the accessibility bus needs.
 if [ -z "${PAFURO_PRIVATE_BUS:-}" ]; then
     exec env PAFURO_PRIVATE_BUS=1 dbus-run-session -- bash "$0" "$@"
@@ -60,6 +63,28 @@ heard() {
     done
 }
 loud() { awk -v p="$PEAK" 'BEGIN { exit !(p > 0.05) }'; }
+# sheet_heard NAME SOUNDS COMMAND...: presses btnNew with the command given; its notice and
+# fall-back must play that many sounds of the program's own, each heard.
+sheet_heard() {
+    local name=$1 sounds=$2
+    shift 2
+    listen "$name"
+    "$@" || fail "$name: could not press btnNew"
+    sleep 2.4
+    heard "$name"
+    [ "$STREAMS" -eq "$sounds" ] && [ "$BURSTS" -eq "$sounds" ] && { [ "$sounds" -eq 0 ] || loud; } ||
+        fail "$name: a new sheet and its fall-back played $STREAMS sounds, $BURSTS heard, peak $PEAK; expected $sounds"
+}
+# heard_over_atspi NAME PLATFORM: the program on that platform, btnNew pressed over AT-SPI.
+heard_over_atspi() {
+    QT_QPA_PLATFORM=$2 QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$WORK/app/pafuro" >"$WORK/app.out" \
+        2>"$WORK/app.err" &
+    APP_PID=$!
+    sheet_heard "$1" 2 "${ATSPI[@]}" press pafuro '新しい紙にする。'
+    kill "$APP_PID"
+    wait "$APP_PID" 2>/dev/null || true
+    APP_PID=
+}
 
 click() { xdotool mousemove $((WIN_X + $1)) $((WIN_Y + $2)) click 1; }
 bells() { wc -l <"$WORK/bells"; }
@@ -84,12 +109,7 @@ await_word "$WORK/bellcount.err" listening "the bell listener" "$WORK/bellcount.
 
 # X, the sound server answering.
 start_app
-listen x
-click 388 148 # btnNew
-sleep 2.4
-heard x
-[ "$STREAMS" -eq 2 ] && [ "$BURSTS" -eq 2 ] && loud ||
-    fail "X: a new sheet and its fall-back played $STREAMS sounds, $BURSTS heard, peak $PEAK; expected 2"
+sheet_heard X 2 click 388 148
 [ "$(bells)" -eq 2 ] || fail "X: $(bells) bell notifications for two beeps"
 # Three new sheets at once while the sound server is held up for a moment: no beep is lost or
 # merged with another, and none waits for the server.
@@ -107,11 +127,7 @@ heard x2
 
 # X, the server's bell taken over by a desktop.
 "$TOOLS/audiblebell" off || fail "could not switch the X server's bell off"
-listen off
-click 388 148
-sleep 2.4
-heard off
-[ "$STREAMS" -eq 0 ] || fail "X, the bell taken over: the program played $STREAMS sounds itself"
+sheet_heard "X, the bell taken over" 0 click 388 148
 [ "$(bells)" -eq 8 ] || fail "X, the bell taken over: $(bells) bell notifications, expected 8"
 end_app "X"
 "$TOOLS/audiblebell" on || fail "could not switch the X server's bell on"
@@ -137,18 +153,11 @@ while True:
     print("taken", flush=True)
 ' "$WORK/hung" >"$WORK/hung.log" &
 HUNG_PID=$!
-for _ in $(seq 50); do
-    grep -q listening "$WORK/hung.log" && break
-    sleep 0.05
-done
+await_word "$WORK/hung.log" listening "the hung sound server" "$WORK/hung.log"
 export PULSE_SERVER=unix:$WORK/hung
 start_app
 click 388 148
-for _ in $(seq 40); do
-    grep -q taken "$WORK/hung.log" && break
-    sleep 0.05
-done
-grep -q taken "$WORK/hung.log" || fail "X, a hung sound server: the program never went to it"
+await_word "$WORK/hung.log" taken "X, a hung sound server: the program's connection" "$WORK/hung.log"
 # A beep that cannot start is dropped; one rung a second later, the server still silent, is the
 # X bell.
 sleep 1.2
@@ -160,12 +169,27 @@ unset PULSE_SERVER
 kill "$BELL_PID"
 BELL_PID=
 
+# X, the sound server started after the program, then gone for a beep and back: the beeps after
+# it sound again. Held up for 3 s: that beep is dropped, not played late, and the beeps after the
+# stall sound again.
+for when in "started late" restarted; do
+    kill "$PULSE_PID" && wait "$PULSE_PID" 2>/dev/null || true
+    [ -n "$APP_PID" ] || start_app
+    click 388 148
+    start_sound_server
+    sleep 3
+    sheet_heard "X, the sound server $when" 2 click 388 148
+done
+held_up() { kill -STOP "$PULSE_PID"; click 388 148; sleep 3; kill -CONT "$PULSE_PID"; sleep 0.5; click 388 148; }
+sheet_heard "X, the sound server held up 3 s, then" 2 held_up
+end_app "X, a late, restarted and stalled sound server"
+
 # Wayland.
 command -v weston >/dev/null || skip "weston is not installed (the X phases passed)"
 printf '[shell]\nanimation=none\nclose-animation=none\nstartup-animation=none\n' >"$WORK/weston.ini"
 export WAYLAND_DISPLAY=pafuro-sound
 weston --config="$WORK/weston.ini" --backend=headless-backend.so --use-pixman --width=1024 \
-    --height=768 --idle-time=0 --socket="$WAYLAND_DISPLAY" >"$WORK/weston.log" 2>&1 &
+    --height=768 --idle-time=0 --socket="$WAYLAND_DISPLAY" --xwayland >"$WORK/weston.log" 2>&1 &
 WESTON_PID=$!
 for _ in $(seq 200); do
     [ -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ] && break
@@ -177,17 +201,15 @@ done
 unset DISPLAY
 dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress \
     >/dev/null 2>&1 || fail "the accessibility bus did not start"
-QT_QPA_PLATFORM=wayland QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$WORK/app/pafuro" \
-    >"$WORK/app.out" 2>"$WORK/app.err" &
-APP_PID=$!
-listen wayland
-"${ATSPI[@]}" press pafuro '新しい紙にする。' || fail "Wayland: could not press btnNew over AT-SPI"
-sleep 2.4
-heard wayland
-[ "$STREAMS" -eq 2 ] && [ "$BURSTS" -eq 2 ] && loud ||
-    fail "Wayland: a new sheet and its fall-back played $STREAMS sounds, $BURSTS heard, peak $PEAK; expected 2"
-kill "$APP_PID"
-wait "$APP_PID" 2>/dev/null || true
-APP_PID=
-echo "PASS: two beeps heard under X and Wayland, the X bell left to a desktop that took it over," \
-    "and neither a missing nor a hung sound server holds the program up"
+heard_over_atspi Wayland wayland
+
+# Xwayland with its bell switched off, as kaccess does: the program's two sounds. Pressed over
+# AT-SPI: a headless Xwayland may not survive a synthetic click.
+command -v Xwayland >/dev/null || skip "Xwayland is not installed (the X and Wayland phases passed)"
+XWL=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$WORK/weston.log" | head -n 1)
+[ -n "$XWL" ] || fail "weston offered no Xwayland: $(tail -n 3 "$WORK/weston.log")"
+DISPLAY=$XWL "$TOOLS/audiblebell" off || fail "could not switch Xwayland's bell off"
+DISPLAY=$XWL heard_over_atspi Xwayland xcb
+echo "PASS: two beeps heard under X, Wayland and Xwayland, the X bell left to a desktop that took" \
+    "it over, neither a missing nor a hung sound server holds the program up, and a restarted," \
+    "stalled or late sound server is heard again"

@@ -1,0 +1,14 @@
+#include "notice/beepway.h"
+
+BeepWay beepWay(const BellFacts &facts)
+{
+    // A bare X server whose own bell is off: a desktop took the bell over and plays it.
+    if (facts.xkb && !facts.xwayland && !facts.audibleBell)
+        return BeepWay::DesktopBell;
+    if (facts.player == PlayerState::Stuck || facts.player == PlayerState::Silent)
+        return BeepWay::ToolkitBeep;
+    // On Xwayland no bell notification goes out at all: a compositor may sound it, a second time.
+    if (!facts.xkb || facts.xwayland)
+        return BeepWay::Sound;
+    return facts.player == PlayerState::Played ? BeepWay::SoundAndNotice : BeepWay::SoundThenNotice;
+}

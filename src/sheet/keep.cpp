@@ -109,11 +109,10 @@ bool writeFile(const QImage &image, const QByteArray &path, Failure *failure)
     removeLeftovers(target.folder.get(), target.name);
     if (!followLinks(&target, failure))
         return false;
-    const int writeError =
-        target.exists && ::faccessat(target.folder.get(), target.name.constData(), W_OK,
-                                     AT_EACCESS) != 0
-            ? errno
-            : 0;
+    int writeError = 0;
+    if (target.exists &&
+        ::faccessat(target.folder.get(), target.name.constData(), W_OK, AT_EACCESS) != 0)
+        writeError = errno;
     if (!mayReplace(target.exists ? target.status.st_mode : 0, writeError, failure))
         return false;
     const QByteArray bytes = encodeBmp(image, failure);

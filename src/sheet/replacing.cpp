@@ -60,9 +60,8 @@ bool copyAttributes(int fd, const Target &old, Failure *failure)
     const QByteArray path =
         "/proc/self/fd/" + QByteArray::number(old.folder.get()) + '/' + old.name;
     QByteArray names;
-    if (!fetch(&names, [&](char *to, size_t size) {
-            return ::llistxattr(path.constData(), to, size);
-        }))
+    if (!fetch(&names,
+               [&](char *to, size_t size) { return ::llistxattr(path.constData(), to, size); }))
         return errno == ENOTSUP || errno == ENOSYS || failSystem(failure, errno);
     bool hasAcl = false;
     for (const QByteArray &name : names.split('\0')) {

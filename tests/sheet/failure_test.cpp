@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include <cerrno>
+#include <cstring>
 
 using picturefile::Why;
 
@@ -14,20 +15,14 @@ private slots:
     {
         QTest::addColumn<int>("error");
         QTest::addColumn<Why>("why");
-        QTest::newRow("no such file") << ENOENT << Why::Missing;
-        QTest::newRow("a file where a folder was meant") << ENOTDIR << Why::Missing;
-        QTest::newRow("access refused") << EACCES << Why::Permission;
-        QTest::newRow("operation refused") << EPERM << Why::Permission;
-        QTest::newRow("read-only file system") << EROFS << Why::ReadOnlyDisk;
-        QTest::newRow("no room") << ENOSPC << Why::DiskFull;
-        QTest::newRow("quota") << EDQUOT << Why::DiskFull;
-        QTest::newRow("a directory") << EISDIR << Why::NotAFile;
-        QTest::newRow("a device without its driver") << ENXIO << Why::NotAFile;
-        QTest::newRow("no such device") << ENODEV << Why::NotAFile;
-        QTest::newRow("out of memory") << ENOMEM << Why::NoMemory;
-        QTest::newRow("file size limit") << EFBIG << Why::FileSizeLimit;
-        QTest::newRow("input/output error") << EIO << Why::Other;
-        QTest::newRow("not implemented") << ENOSYS << Why::Other;
+        const std::pair<int, Why> rows[] = {
+            {ENOENT, Why::Missing},   {ENOTDIR, Why::Missing},    {EACCES, Why::Permission},
+            {EPERM, Why::Permission}, {EROFS, Why::ReadOnlyDisk}, {ENOSPC, Why::DiskFull},
+            {EDQUOT, Why::DiskFull},  {EISDIR, Why::NotAFile},    {ENXIO, Why::NotAFile},
+            {ENODEV, Why::NotAFile},  {ENOMEM, Why::NoMemory},    {EFBIG, Why::FileSizeLimit},
+            {EIO, Why::Other},        {ENOSYS, Why::Other}};
+        for (const auto &[error, why] : rows)
+            QTest::addRow("%s", strerrorname_np(error)) << error << why;
     }
 
     void reasonOfAnError()

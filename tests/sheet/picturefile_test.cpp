@@ -215,22 +215,9 @@ const QStringList userCopies = {
 
 // An access ACL (owner rw, user 1001 rw, group r, mask rw, others nothing) and a user's note.
 const std::pair<const char *, QByteArray> attributes[] = {
-    {"system.posix_acl_access", QByteArray::fromHex("02000000"
-                                                    "0100"
-                                                    "0600"
-                                                    "ffffffff"
-                                                    "0200"
-                                                    "0600"
-                                                    "e9030000"
-                                                    "0400"
-                                                    "0400"
-                                                    "ffffffff"
-                                                    "1000"
-                                                    "0600"
-                                                    "ffffffff"
-                                                    "2000"
-                                                    "0000"
-                                                    "ffffffff")},
+    {"system.posix_acl_access",
+     QByteArray::fromHex("0200000001000600ffffffff02000600e903000004000400ffffffff10000600ffffffff"
+                         "20000000ffffffff")},
     {"user.note", QByteArray("drawn by Hanako")}};
 
 bool ageBy(const QString &path, int seconds)
@@ -866,10 +853,7 @@ private slots:
         if (QProcess::execute("mkfs.fat", {image}) != 0 ||
             QProcess::execute("fusefat", {"-o", "rw+", image, stick}) != 0)
             QSKIP("no FAT through FUSE here (dosfstools, fusefat and /dev/fuse)");
-        struct Unmount {
-            QString path;
-            ~Unmount() { QProcess::execute("fusermount", {"-u", path}); }
-        } unmount{stick};
+        const auto unmount = qScopeGuard([&] { QProcess::execute("fusermount", {"-u", stick}); });
         t.w.picturePath = QFile::encodeName(stick + "/Image.bmp");
         for (const int x : {50, 150}) {
             t.stamp(x, 100);

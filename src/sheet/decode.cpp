@@ -89,15 +89,8 @@ QImage decodeBytes(const QByteArray &bytes, Failure *failure)
         // Of a picture whose depth is not told, at least one bit to the pixel.
         const int bits =
             format != QImage::Format_Invalid ? QImage::toPixelFormat(format).bitsPerPixel() : 1;
-        const qint64 needed = qint64(size.width()) * size.height() * bits / 8;
-        if (needed > qint64(AllocationLimitMiB) * 1024 * 1024) {
-            fail(failure, Why::TooLarge, 0,
-                 QStringLiteral("The picture is %1 x %2 pixels, more than %3 MiB")
-                     .arg(size.width())
-                     .arg(size.height())
-                     .arg(AllocationLimitMiB));
+        if (!fitsInMemory(size, bits, failure))
             return QImage();
-        }
     }
     if (size.isValid() && format != QImage::Format_Invalid) {
         image = QImage(size, format);
@@ -117,6 +110,18 @@ QImage decodeBytes(const QByteArray &bytes, Failure *failure)
 }
 
 } // namespace
+
+bool fitsInMemory(const QSize &size, int bitsPerPixel, Failure *failure)
+{
+    if (qint64(size.width()) * size.height() * bitsPerPixel / 8 <=
+        qint64(AllocationLimitMiB) * 1024 * 1024)
+        return true;
+    return fail(failure, Why::TooLarge, 0,
+                QStringLiteral("The picture is %1 x %2 pixels, more than %3 MiB")
+                    .arg(size.width())
+                    .arg(size.height())
+                    .arg(AllocationLimitMiB));
+}
 
 QImage decode(const QByteArray &bytes, Failure *failure)
 {

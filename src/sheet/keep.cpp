@@ -131,14 +131,8 @@ QImage overPicture(const QImage &canvas, const QImage &picture, Failure *failure
     if (picture.isNull() || QRect(QPoint(), canvas.size()).contains(picture.rect()))
         return canvas;
     const QSize size = canvas.size().expandedTo(picture.size());
-    if (qint64(size.width()) * size.height() * 4 > qint64(AllocationLimitMiB) * 1024 * 1024) {
-        fail(failure, Why::TooLarge, 0,
-             QStringLiteral("The picture is %1 x %2 pixels, more than %3 MiB")
-                 .arg(size.width())
-                 .arg(size.height())
-                 .arg(AllocationLimitMiB));
+    if (!fitsInMemory(size, 32, failure))
         return QImage();
-    }
     QImage whole(size, QImage::Format_RGB32);
     if (whole.isNull()) {
         fail(failure, Why::NoMemory, ENOMEM);

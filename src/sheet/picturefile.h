@@ -21,6 +21,8 @@ QByteArray pathBesideProgram();
 // The path as it is shown to the user and written to the log.
 QString displayPath(const QByteArray &path);
 
+// Whether a picture of this size and depth stays within AllocationLimitMiB; says why not.
+bool fitsInMemory(const QSize &size, int bitsPerPixel, Failure *failure);
 // Turns a file's bytes into a picture, whatever common format they hold. On failure returns
 // a null image and says why.
 QImage decode(const QByteArray &bytes, Failure *failure);

@@ -26,10 +26,10 @@ struct Progress {
     std::atomic<std::uint32_t> inKeep; // 1 while the click handler runs
 };
 
-// Two pictures much larger than the canvas; each keep writes one whole.
+// Two pictures larger than the canvas; each keep writes one whole.
 QImage bigPicture(int which)
 {
-    QImage image(1600, 1200, QImage::Format_RGB32);
+    QImage image(400, 320, QImage::Format_RGB32);
     for (int y = 0; y < image.height(); ++y) {
         QRgb *line = reinterpret_cast<QRgb *>(image.scanLine(y));
         for (int x = 0; x < image.width(); ++x)

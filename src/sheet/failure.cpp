@@ -2,7 +2,6 @@
 #include "sheet/failure.h"
 
 #include <cerrno>
-#include <cstring>
 #include <sys/stat.h>
 
 namespace picturefile {
@@ -29,8 +28,7 @@ Why whyOf(int error)
 bool fail(Failure *failure, Why why, int error, const QString &detail)
 {
     if (failure)
-        *failure = {why, error,
-                    detail.isEmpty() && error ? QString::fromLocal8Bit(strerror(error)) : detail};
+        *failure = {why, error, detail.isEmpty() && error ? qt_error_string(error) : detail};
     return false;
 }
 

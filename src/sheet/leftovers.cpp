@@ -1,5 +1,6 @@
-// What a killed keep leaves and a later keep removes. QSaveFile names its temporary file
-// "Image.bmp." and six letters, as a person may name a copy; its leftovers could not be told.
+// What a killed keep leaves and a later keep removes, read from the open folder rather than by
+// QDir, which names a folder by QString (lossy for a folder named in no encoding). QSaveFile's
+// temporary name, "Image.bmp." and six letters, is one a person gives a copy.
 #include "sheet/leftovers.h"
 
 #include <QRandomGenerator>

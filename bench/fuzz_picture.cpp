@@ -62,7 +62,9 @@ void countMessage(const QString &message)
 QImage decodeOver(int fill, const QByteArray &bytes, QString *reason)
 {
     fillByte = fill;
-    QImage image = picturefile::decode(bytes, reason);
+    picturefile::Failure failure;
+    QImage image = picturefile::decode(bytes, &failure);
+    *reason = failure.detail;
     fillByte = -1;
     return image;
 }
@@ -106,8 +108,10 @@ int writeSeeds(const char *directory)
     int wrong = 0;
     const std::vector<PictureSeed> seeds = pictureSeeds();
     for (const PictureSeed &seed : seeds) {
-        QString reason, why;
-        const QImage decoded = picturefile::decode(seed.bytes, &reason);
+        QString why;
+        picturefile::Failure failure;
+        const QImage decoded = picturefile::decode(seed.bytes, &failure);
+        const QString reason = failure.detail;
         if (!seed.decodes) {
             if (!decoded.isNull()) {
                 std::fprintf(stderr, "seed %s decodes, though it was not expected to\n",

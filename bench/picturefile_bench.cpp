@@ -78,10 +78,10 @@ void BM_Decode(benchmark::State &state)
     QFile file(QFile::decodeName(window->picturePath));
     file.open(QIODevice::ReadOnly);
     const QByteArray bytes = file.readAll();
-    QString reason;
+    picturefile::Failure failure;
     for (auto _ : state) {
-        const QImage image = picturefile::decode(bytes, &reason);
-        if (image.isNull() && failed(state, reason))
+        const QImage image = picturefile::decode(bytes, &failure);
+        if (image.isNull() && failed(state, failure.detail))
             break;
         benchmark::DoNotOptimize(image.constBits());
     }

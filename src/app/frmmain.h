@@ -98,7 +98,7 @@ public:
     void ShowNotice(const QString &notice);
     void InfoDisTime_Tick();
 
-    // sheet/sheet.cpp, sheet/picturefile.cpp
+    // sheet/sheet.cpp
     void 紙の色_Click(std::int16_t index);
     void btnNew_Click();
     void btnSave_Click();

@@ -30,4 +30,15 @@ struct Failure {
     QString detail; // the system's or the decoder's own words, for the log line
 };
 
+// The reason the user is told for a system error number.
+Why whyOf(int error);
+
+// Each records the failure (where one is asked for) and returns false, so that a step can end
+// with `return fail(...)`. Without words of its own, a system error is told in the system's.
+bool fail(Failure *failure, Why why, int error, const QString &detail = QString());
+bool failSystem(Failure *failure, int error);
+// For a node that is no regular file, from its mode.
+bool failNotAFile(Failure *failure, unsigned mode);
+bool failFolderUnknown(Failure *failure);
+
 } // namespace picturefile

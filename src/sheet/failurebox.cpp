@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTextBoundaryFinder>
 
 #include <cstdio>
 #include <iterator>
@@ -82,6 +83,17 @@ QFont boxFont()
     return font;
 }
 
+// A path may be wider than the screen and has no spaces to wrap at: it may wrap after any of its
+// characters, by an invisible break between each two.
+QString breakable(const QString &path)
+{
+    QString text;
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, path);
+    for (qsizetype from = 0, to; (to = characters.toNextBoundary()) > 0; from = to)
+        text += (from ? QStringLiteral("\u200b") : QString()) + path.mid(from, to - from);
+    return text;
+}
+
 } // namespace
 
 QString failureMessage(Action action, const QString &path, const Failure &failure)
@@ -114,7 +126,7 @@ void showFailure(QWidget *window, Action action, const QString &path, const Fail
     box->setFont(boxFont());
     // A path is shown as it is, never read as markup.
     box->setTextFormat(Qt::PlainText);
-    box->setText(failureMessage(action, path, failure));
+    box->setText(failureMessage(action, breakable(path), failure));
     // Named here rather than through a translation, which would be loaded for this one word.
     QPushButton *close = box->addButton(QStringLiteral("閉じる"), QMessageBox::RejectRole);
     box->setDefaultButton(close);

@@ -2,6 +2,7 @@
 #include "app/colourvalue.h"
 #include "app/frmmain.h"
 #include "sheet/failurebox.h"
+#include "sheet/picturefile.h"
 
 void frmMain::紙の色_Click(std::int16_t index)
 {
@@ -25,6 +26,34 @@ void frmMain::btnNew_Click()
     画板->clear();
     画板->removePicture();
     ShowNotice(QStringLiteral("紙をとりかえましたよ！"));
+}
+
+void frmMain::btnSave_Click()
+{
+    CancelNotice();
+    picturefile::Failure failure;
+    const QImage image = picturefile::overPicture(画板->image(), 画板->picture(), &failure);
+    const QByteArray path = picturePath;
+    if (image.isNull() || !picturefile::write(image, path, &failure)) {
+        reportError(picturefile::Action::Keep, picturefile::displayPath(path), failure);
+        return;
+    }
+    ShowNotice(QStringLiteral("とっておいたよん♪"));
+}
+
+// The whole picture stays with the canvas, which shows its top-left: a keep writes the rest too.
+void frmMain::btnOpen_Click()
+{
+    CancelNotice();
+    const QByteArray path = picturePath;
+    picturefile::Failure failure;
+    const QImage picture = picturefile::read(path, &failure);
+    if (picture.isNull()) {
+        reportError(picturefile::Action::Reopen, picturefile::displayPath(path), failure);
+        return;
+    }
+    画板->setPicture(picture);
+    ShowNotice(QStringLiteral("とりだしましたん♪"));
 }
 
 // The paper buttons share one handler, which is told the index of the one clicked.

@@ -25,6 +25,7 @@ public:
     void circle(float x, float y, float radius);
     void setPicture(const QImage &picture);
     void removePicture() { setPicture(QImage()); }
+    const QImage &picture() const { return m_picture; }
 
     // The composite as shown, at the size of the client area in device pixels, one pixel of the
     // image to one of the screen.

@@ -39,7 +39,10 @@ QImage decodeOver(char scribble, const QByteArray &bytes, qsizetype pictureBytes
         std::memset(block, scribble, size_t(size));
         std::free(block);
     }
-    return picturefile::decode(bytes, reason);
+    picturefile::Failure failure;
+    QImage image = picturefile::decode(bytes, &failure);
+    *reason = failure.detail;
+    return image;
 }
 
 } // namespace

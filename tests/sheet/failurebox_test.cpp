@@ -4,6 +4,7 @@
 #include "app/application.h"
 #include "sheet/failurebox.h"
 
+#include <QAccessible>
 #include <QFile>
 #include <QFontInfo>
 #include <QGlyphRun>
@@ -138,6 +139,10 @@ void FailureBoxTest::box_data()
     };
     // Paths as they come: plain, in other scripts than the captions' face has, and with
     // characters that markup would swallow.
+    QTest::newRow("keep into a long folder name")
+        << Action::Keep << Why::Permission
+        << QStringLiteral("/media/hanako/%1/Image.bmp").arg(QString(200, u'e'))
+        << qt_error_string(EACCES) << QStringLiteral("許されていない");
     const QString paths[] = {QStringLiteral("/home/hanako/pafuro/Image.bmp"),
                              QStringLiteral("/srv/그림/𠮷野/Image.bmp"),
                              QStringLiteral("/tmp/<b>a</b> &amp; b/Image.bmp")};
@@ -179,14 +184,21 @@ void FailureBoxTest::box()
     auto *box = window.findChild<QMessageBox *>();
     QVERIFY(box);
     QVERIFY(box->isVisible());
-    QCOMPARE(box->windowModality(), Qt::ApplicationModal);
-    QCOMPARE(box->windowTitle(), QStringLiteral("Pafuro"));
+    // It takes the input from the window until it is closed.
+    QCOMPARE(QApplication::activeModalWidget(), box);
 
-    // One sentence of the program's own, naming the action, the file and why.
+    // One sentence of the program's own, naming the action, the file and why, as it is shown
+    // (markup in a path is not read as such) and wrapped, so that the whole path can be read.
     auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
     QVERIFY(label);
-    QCOMPARE(label->textFormat(), Qt::PlainText);
-    const QString text = label->text();
+    QAccessibleInterface *shown = QAccessible::queryAccessibleInterface(label);
+    const QString text = shown->text(QAccessible::Name).remove(QChar(0x200b));
+    const QRect room = label->contentsRect();
+    const int wrapped =
+        QFontMetrics(label->font()).boundingRect(room, Qt::TextWordWrap, label->text()).width();
+    QVERIFY2(wrapped <= room.width() &&
+                 box->frameGeometry().width() <= box->screen()->size().width(),
+             qPrintable(QStringLiteral("%1 pixels of text in %2").arg(wrapped).arg(room.width())));
     const QString actionWords = action == Action::Keep
                                     ? QStringLiteral("絵をとっておけませんでした")
                                     : QStringLiteral("前の絵をみられませんでした");
@@ -220,8 +232,6 @@ void FailureBoxTest::box()
     const QString button = buttons[0]->text();
     QVERIFY2(japaneseOnly(button), qPrintable(button));
     QVERIFY(QFontInfo(buttons[0]->font()).pixelSize() >= 16);
-    QCOMPARE(box->defaultButton(), buttons[0]);
-    QCOMPARE(box->escapeButton(), buttons[0]);
 
     // One line for the log, in English but for the path and the system's words.
     QCOMPARE(log.count(QLatin1Char('\n')), 1);
@@ -230,7 +240,7 @@ void FailureBoxTest::box()
              qPrintable(log));
     QVERIFY2(log.contains(detail), qPrintable(log));
 
-    box->close();
+    QTest::keyClick(box, Qt::Key_Escape);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(!window.findChild<QMessageBox *>());
 }

@@ -7,11 +7,14 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QPainter>
+#include <QProcess>
 #include <QtEndian>
 #include <QtTest>
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/xattr.h>
 
 #include <cerrno>
 #include <climits>
@@ -203,6 +206,20 @@ enum class FileCase {
     KeepIntoUnencodedFolder,
 };
 
+const QStringList leftovers = {QStringLiteral(".Image.bmp.pafuro-Old065"),
+                               QStringLiteral(".Image.bmp.pafuro-New050")};
+const QStringList userCopies = {
+    QStringLiteral("Image.bmp.backup"), QStringLiteral("Image.bmp.201226"),
+    QStringLiteral("Image.bmp.old123"), QStringLiteral("Image.bmp.SAVED1"),
+    QStringLiteral("Image.bmp.Before")};
+
+// An access ACL (owner rw, user 1001 rw, group r, mask rw, others nothing) and a user's note.
+const std::pair<const char *, QByteArray> attributes[] = {
+    {"system.posix_acl_access",
+     QByteArray::fromHex("0200000001000600ffffffff02000600e903000004000400ffffffff10000600ffffffff"
+                         "20000000ffffffff")},
+    {"user.note", QByteArray("drawn by Hanako")}};
+
 bool ageBy(const QString &path, int seconds)
 {
     const std::time_t then = std::time(nullptr) - seconds;
@@ -253,7 +270,12 @@ void checkKept(FileCase fileCase, SheetWindow &t, const QImage &canvas, const st
         QVERIFY(now.st_ino != old.st_ino);
         QCOMPARE(now.st_uid, old.st_uid);
         QCOMPARE(now.st_gid, old.st_gid);
-        QCOMPARE(now.st_mode, mode_t(S_IFREG | 02640));
+        QCOMPARE(now.st_mode, mode_t(S_IFREG | 02660));
+        for (const auto &[name, value] : attributes) {
+            QByteArray kept(64, '\0');
+            kept.truncate(::getxattr(t.w.picturePath.constData(), name, kept.data(), 64));
+            QCOMPARE(kept, value);
+        }
         break;
     case FileCase::KeepThroughLinkToMissing:
         QVERIFY(S_ISLNK(now.st_mode));
@@ -271,7 +293,7 @@ void checkKept(FileCase fileCase, SheetWindow &t, const QImage &canvas, const st
     }
     case FileCase::KeepBesideLeftovers:
         // Only the older leftover goes.
-        beside.append(QStringLiteral("Image.bmp.New050"));
+        beside += userCopies + leftovers.mid(1);
         break;
     case FileCase::KeepIntoUnencodedFolder: {
         // The folder held the picture only; Qt cannot name it to remove it.
@@ -284,7 +306,9 @@ void checkKept(FileCase fileCase, SheetWindow &t, const QImage &canvas, const st
     }
     default: QFAIL("not a keep that succeeds");
     }
-    QCOMPARE(QDir(t.dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+    beside.sort();
+    QCOMPARE(QDir(t.dir.path())
+                 .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name),
              beside);
 
     SheetWindow::click(t.w.btnNew);
@@ -496,6 +520,16 @@ private slots:
                     expected.setPixel(x, y, canvas.pixel(x, y));
         const QString wrong = firstDifference(canvas, expected, tolerance);
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+
+        // A keep writes the canvas over the whole picture, also the part it cannot show; once a
+        // new sheet has removed the picture, the canvas alone.
+        SheetWindow::click(t.w.btnSave);
+        QImage whole = picture.copy(QRect(QPoint(), canvas.size().expandedTo(picture.size())));
+        QPainter(&whole).drawImage(0, 0, canvas);
+        QCOMPARE(decodeBmp24(t.pictureBytes()), whole);
+        SheetWindow::click(t.w.btnNew);
+        SheetWindow::click(t.w.btnSave);
+        QCOMPARE(decodeBmp24(t.pictureBytes()).size(), canvas.size());
     }
 
     // Pixel data cut short: the reader shows the rows that are there (the bottom ones, as the
@@ -531,10 +565,10 @@ private slots:
     {
         QFETCH(int, side);
         QFETCH(bool, opens);
-        QString reason;
-        const QImage image = picturefile::decode(bmpHeaderClaiming(side, side), &reason);
+        picturefile::Failure failure;
+        const QImage image = picturefile::decode(bmpHeaderClaiming(side, side), &failure);
         QCOMPARE(!image.isNull(), opens);
-        QCOMPARE(reason.isEmpty(), opens);
+        QCOMPARE(failure.detail.isEmpty(), opens);
     }
 
     void fileCases_data()
@@ -662,6 +696,11 @@ private slots:
             if (::geteuid() == 0)
                 QCOMPARE(::chown(t.w.picturePath.constData(), 1000, 1000), 0);
             QCOMPARE(::chmod(t.w.picturePath.constData(), 02640), 0);
+            // The group may read, one other user write: the group bits become the ACL's mask.
+            for (const auto &[name, value] : attributes)
+                QCOMPARE(::setxattr(t.w.picturePath.constData(), name, value.constData(),
+                                    size_t(value.size()), 0),
+                         0);
             keep = true;
             break;
         case FileCase::KeepThroughLinkToMissing:
@@ -677,8 +716,10 @@ private slots:
             break;
         case FileCase::KeepBesideLeftovers:
             // Left by keeps killed 65 and 50 seconds ago: the younger may be a keep under way.
-            QVERIFY(writeFile(path + ".Old065", good) && writeFile(path + ".New050", good));
-            QVERIFY(ageBy(path + ".Old065", 65) && ageBy(path + ".New050", 50));
+            // Beside them, copies the user made as long ago.
+            for (const QString &name : leftovers + userCopies)
+                QVERIFY(writeFile(t.dir.filePath(name), good) &&
+                        ageBy(t.dir.filePath(name), name.endsWith("050") ? 50 : 65));
             keep = true;
             break;
         case FileCase::KeepIntoUnencodedFolder: {
@@ -798,6 +839,34 @@ private slots:
         QCOMPARE(t.w.InfoDis->text(), keepNotice);
         const QString wrong = firstDifference(decodeBmp24(t.pictureBytes()), canvas);
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+    }
+
+    // A USB stick's FAT, through FUSE as a desktop mounts it: it stores no modes or owners and
+    // refuses to be asked to, so every keep after the first has a file to replace that way.
+    void keepOntoAFatStick()
+    {
+        SheetWindow t;
+        const QString image = t.dir.filePath("stick.img"), stick = t.dir.filePath("stick");
+        QVERIFY(QDir().mkpath(stick));
+        QFile file(image);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(8 << 20));
+        if (QProcess::execute("mkfs.fat", {image}) != 0 ||
+            QProcess::execute("fusefat", {"-o", "rw+", image, stick}) != 0)
+            QSKIP("no FAT through FUSE here (dosfstools, fusefat and /dev/fuse)");
+        const auto unmount = qScopeGuard([&] { QProcess::execute("fusermount", {"-u", stick}); });
+        t.w.picturePath = QFile::encodeName(stick + "/Image.bmp");
+        for (const int x : {50, 150}) {
+            t.stamp(x, 100);
+            SheetWindow::click(t.w.btnSave);
+            QVERIFY2(t.reports.isEmpty(),
+                     t.reports.isEmpty() ? "" : qPrintable(t.reports[0].reason));
+        }
+        const QImage canvas = t.canvas();
+        SheetWindow::click(t.w.btnNew);
+        SheetWindow::click(t.w.btnOpen);
+        QCOMPARE(t.canvas(), canvas);
+        QCOMPARE(QDir(stick).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList("Image.bmp"));
     }
 };
 

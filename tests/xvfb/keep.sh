@@ -3,7 +3,8 @@
 # and every action and every fall-back rings the bell once. Then keeps and a reopen that fail (a
 # directory in the picture's place, a file-size limit, an address-space limit): the program goes
 # on, tells the reason once on standard error and in a box titled "Pafuro", and rings nothing.
-# Last, a start from a folder whose name is valid in no encoding keeps beside the program.
+# Last, a start from a folder whose name is valid in no encoding keeps beside the program, also
+# when the program is started through the dynamic loader, as from a stick mounted noexec.
 source "$(dirname "$0")/lib.sh" "$@"
 start_x
 
@@ -182,5 +183,27 @@ for _ in $(seq 50); do
 done
 [ "$(stat -c %s "$odd/Image.bmp" 2>/dev/null)" = 223870 ] || fail "no picture beside a program in caf\\xe9"
 [ "$root_picture" = there ] || [ ! -e /Image.bmp ] || fail "the keep wrote /Image.bmp"
+
+kill "$APP_PID"
+wait "$APP_PID" || true
+rm "$odd/Image.bmp"
+loader=$(ldd "$PROGRAM_BUILT" | awk '$1 ~ /^\/.*\/ld-/ { print $1 }')
+[ -x "$loader" ] || fail "no dynamic loader found for the program: $(ldd "$PROGRAM_BUILT")"
+beside_loader="$(dirname "$(readlink -f "$loader")")/Image.bmp"
+loader_picture=$([ -e "$beside_loader" ] && echo there || echo none)
+cp "$PROGRAM_BUILT" "$odd/pafuro.bin"
+printf '#!/bin/sh\nexec %s "$(dirname "$0")/pafuro.bin"\n' "$loader" >"$WORK/through-loader"
+PROGRAM_BUILT="$WORK/through-loader" start_app
+click 388 36
+for _ in $(seq 50); do
+    [ -f "$odd/Image.bmp" ] && break
+    sleep 0.05
+done
+if [ "$loader_picture" = none ] && [ -e "$beside_loader" ]; then
+    rm -f "$beside_loader"
+    fail "the keep wrote $beside_loader"
+fi
+[ "$(stat -c %s "$odd/Image.bmp" 2>/dev/null)" = 223870 ] ||
+    fail "started through $loader, no picture beside the program: $(cat "$WORK/app.err")"
 echo "PASS: kept, new sheet, reopened pixel for pixel; $(bells) bells; failed keeps and reopens lost nothing;" \
-    "kept from a folder named in no encoding"
+    "kept from a folder named in no encoding, also started through the dynamic loader"

@@ -28,7 +28,7 @@ TEST_PACKAGES=(xvfb xauth xdotool imagemagick x11-utils libx11-dev libxtst-dev l
                dbus-daemon dbus-bin at-spi2-core python3-gi gir1.2-atspi-2.0 strace
                weston qt6-wayland
                pulseaudio pulseaudio-utils sox
-               clang libclang-rt-14-dev clang-format locales)
+               clang libclang-rt-dev clang-format locales)
 
 build_release() {
     cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null

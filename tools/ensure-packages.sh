@@ -18,15 +18,16 @@ ensure_packages() {
 
 # What building and running the program needs. The captions' faces are cut at build time from
 # fonts-konatu and fonts-noto-cjk with python3-fonttools; fonts-noto-cjk also gives a system
-# error's own words, shown as they come, a Japanese face.
+# error's own words, shown as they come, a Japanese face. qt6-wayland lets the window run
+# natively in a Wayland session, which Qt then picks by itself.
 RUN_PACKAGES=(cmake make g++ qt6-base-dev libxcb1-dev python3-fonttools fonts-konatu
-              fonts-noto-cjk
+              fonts-noto-cjk qt6-wayland
               pkgconf libxcb-xkb-dev libcanberra0 libcanberra-pulse sound-theme-freedesktop)
 # What the tests need besides.
 TEST_PACKAGES=(xvfb xauth xdotool imagemagick x11-utils libx11-dev libxtst-dev libbenchmark-dev
                desktop-file-utils appstream
                dbus-daemon dbus-bin at-spi2-core python3-gi gir1.2-atspi-2.0 strace
-               weston qt6-wayland
+               weston
                pulseaudio pulseaudio-utils sox
                clang libclang-rt-dev clang-format locales)
 

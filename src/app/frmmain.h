@@ -107,6 +107,9 @@ public:
     // anim/sparks.cpp
     void Timer1_Tick();
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
     void buildControls();
     void buildPushButtons();

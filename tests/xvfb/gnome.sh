@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# The program under GNOME Shell, headless on a virtual monitor, with PipeWire as the session's
+# sound server, started as the desktop starts it:
+#  - natively on Wayland (Qt finds the session's Wayland display by itself): no X window, the
+#    fixed size, btnNew pressed over AT-SPI; a new sheet and its fall-back are two sounds heard;
+#  - through Xwayland: the window comes up with the fixed size and a frame, stays so when asked
+#    to go full screen or maximized, and btnNew clicked is two sounds heard.
+# Skipped where GNOME Shell is not installed. Runs in a mount namespace of its own where
+# /run/systemd shows no systemd (GNOME Shell would want a login session otherwise), beside a
+# system bus and on a private session bus.
+command -v gnome-shell >/dev/null || { echo "SKIP: GNOME Shell is not installed"; exit 77; }
+if [ -z "${PAFURO_PRIVATE_BUS:-}" ]; then
+    [ "$(id -u)" -eq 0 ] || { echo "SKIP: GNOME Shell is run here by root only"; exit 77; }
+    exec unshare --mount bash -c 'mount --make-rprivate / && mkdir -p /run/systemd &&
+        mount -t tmpfs tmpfs /run/systemd && exec "$@"' bash \
+        env PAFURO_PRIVATE_BUS=1 dbus-run-session -- bash "$0" "$@"
+fi
+source "$(dirname "$0")/lib.sh" "$@"
+SHELL_PID=
+SYSTEM_BUS_PID=
+trap 'stop_app; kill $SUB_PID $REC_PID $SHELL_PID $PIPEWIRE_PIDS $SYSTEM_BUS_PID 2>/dev/null || true
+      cleanup' EXIT
+
+if [ ! -S /run/dbus/system_bus_socket ]; then
+    mkdir -p /run/dbus
+    SYSTEM_BUS_PID=$(dbus-daemon --system --fork --print-pid) || fail "the system bus did not start"
+fi
+start_pipewire
+export XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME
+x_before=$(ls /tmp/.X11-unix 2>/dev/null || true)
+gnome-shell --headless --wayland --virtual-monitor 1024x768 --wayland-display=pafuro-gnome \
+    >"$WORK/shell.log" 2>&1 &
+SHELL_PID=$!
+for _ in $(seq 600); do
+    gdbus introspect --session --dest org.gnome.Shell --object-path /org/gnome/Shell >/dev/null \
+        2>&1 && break
+    kill -0 "$SHELL_PID" 2>/dev/null || fail "GNOME Shell ended: $(tail -n 5 "$WORK/shell.log")"
+    sleep 0.1
+done
+# Leave the overview it starts in: Escape, typed through the remote desktop interface.
+python3 - <<'PY' || fail "could not leave the overview"
+from gi.repository import Gio, GLib
+bus = Gio.bus_get_sync(Gio.BusType.SESSION)
+def call(path, interface, method, args=None):
+    return bus.call_sync('org.gnome.Mutter.RemoteDesktop', path, interface, method, args, None,
+                         Gio.DBusCallFlags.NONE, 5000, None)
+session = call('/org/gnome/Mutter/RemoteDesktop', 'org.gnome.Mutter.RemoteDesktop',
+               'CreateSession').unpack()[0]
+call(session, 'org.gnome.Mutter.RemoteDesktop.Session', 'Start')
+for pressed in (True, False):
+    call(session, 'org.gnome.Mutter.RemoteDesktop.Session', 'NotifyKeyboardKeysym',
+         GLib.Variant('(ub)', (0xff1b, pressed)))
+PY
+x_display=$(comm -13 <(echo "$x_before") <(ls /tmp/.X11-unix) | head -n 1)
+[ -n "$x_display" ] || fail "GNOME Shell offers no X display: $(tail -n 5 "$WORK/shell.log")"
+export DISPLAY=:${x_display#X}
+
+# Natively, as the session starts it: both displays known, no platform named.
+launch WAYLAND_DISPLAY=pafuro-gnome
+size=$("${ATSPI[@]}" size pafuro) || fail "native: the program did not come up"
+[ "$size" = 496x433 ] || fail "native: the window is $size, not 496x433"
+[ -z "$(xdotool search --name '^Pafuro$' 2>/dev/null)" ] ||
+    fail "native: the program chose Xwayland in a Wayland session"
+count_beeps "GNOME, native Wayland" press_native '新しい紙にする。'
+stop_app
+
+# Through Xwayland.
+launch QT_QPA_PLATFORM=xcb
+x_window "GNOME, Xwayland"
+count_beeps "GNOME, Xwayland" press_x 388 148
+stop_app
+report
+echo "PASS: under GNOME Shell, natively and through Xwayland, each beep heard once; the window fixed"

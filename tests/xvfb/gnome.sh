@@ -21,13 +21,15 @@ SYSTEM_BUS_PID=
 trap 'stop_app; kill $SUB_PID $REC_PID $SHELL_PID $PIPEWIRE_PIDS $SYSTEM_BUS_PID 2>/dev/null || true
       cleanup' EXIT
 
-if [ ! -S /run/dbus/system_bus_socket ]; then
+if ! dbus-send --system --dest=org.freedesktop.DBus / org.freedesktop.DBus.Peer.Ping 2>/dev/null; then
     mkdir -p /run/dbus
+    rm -f /run/dbus/pid /run/dbus/system_bus_socket
     SYSTEM_BUS_PID=$(dbus-daemon --system --fork --print-pid) || fail "the system bus did not start"
 fi
 start_pipewire
+# Xwayland's sockets, which a fresh /tmp lacks.
+[ -d /tmp/.X11-unix ] || mkdir -m 1777 /tmp/.X11-unix
 export XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME
-x_before=$(ls /tmp/.X11-unix 2>/dev/null || true)
 gnome-shell --headless --wayland --virtual-monitor 1024x768 --wayland-display=pafuro-gnome \
     >"$WORK/shell.log" 2>&1 &
 SHELL_PID=$!
@@ -38,7 +40,7 @@ for _ in $(seq 600); do
     sleep 0.1
 done
 # Leave the overview it starts in: Escape, typed through the remote desktop interface.
-python3 - <<'PY' || fail "could not leave the overview"
+python3 - <<'PY' || fail "could not leave the overview: $(head -n 30 "$WORK/shell.log")"
 from gi.repository import Gio, GLib
 bus = Gio.bus_get_sync(Gio.BusType.SESSION)
 def call(path, interface, method, args=None):
@@ -51,9 +53,12 @@ for pressed in (True, False):
     call(session, 'org.gnome.Mutter.RemoteDesktop.Session', 'NotifyKeyboardKeysym',
          GLib.Variant('(ub)', (0xff1b, pressed)))
 PY
-x_display=$(comm -13 <(echo "$x_before") <(ls /tmp/.X11-unix) | head -n 1)
+x_display=$(sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$WORK/shell.log")
 [ -n "$x_display" ] || fail "GNOME Shell offers no X display: $(tail -n 5 "$WORK/shell.log")"
-export DISPLAY=:${x_display#X}
+export DISPLAY=$x_display
+XAUTHORITY=$(ls "$XDG_RUNTIME_DIR"/.mutter-Xwaylandauth.* 2>/dev/null | head -n 1) ||
+    fail "GNOME Shell left no key to its X display"
+export XAUTHORITY
 
 # Natively, as the session starts it: both displays known, no platform named.
 launch WAYLAND_DISPLAY=pafuro-gnome

@@ -136,13 +136,13 @@ start_pipewire() {
         "$program" >"$WORK/$program.log" 2>&1 &
         PIPEWIRE_PIDS+=" $!"
     done
+    # The sink can be made once WirePlumber has come, shortly after the server answers.
     for _ in $(seq 200); do
-        pactl info >/dev/null 2>&1 && break
+        pactl load-module module-null-sink sink_name=bellsink rate=48000 channels=2 \
+            >/dev/null 2>&1 && pactl set-default-sink bellsink 2>/dev/null && return 0
         sleep 0.05
     done
-    pactl load-module module-null-sink sink_name=bellsink rate=48000 channels=2 >/dev/null ||
-        fail "PipeWire did not start: $(tail -n 3 "$WORK/pipewire-pulse.log")"
-    pactl set-default-sink bellsink
+    fail "PipeWire did not start: $(tail -n 3 "$WORK/pipewire-pulse.log")"
 }
 
 # Starts a private copy of the program; sets APP_PID and WID (the mapped main window).
@@ -234,7 +234,9 @@ press_native() { "${ATSPI[@]}" press pafuro "$1"; }
 x_window() { # LABEL
     WID=
     for _ in $(seq 300); do
-        WID=$(xdotool search --onlyvisible --name '^Pafuro$' 2>/dev/null | head -n 1 || true)
+        # The program's own window, not the frame a window manager gives it the same name.
+        WID=$(xdotool search --all --onlyvisible --pid "$APP_PID" --name '^Pafuro$' 2>/dev/null |
+            head -n 1 || true)
         [ -n "$WID" ] && break
         kill -0 "$APP_PID" 2>/dev/null || fail "$1: the program ended: $(tail -n 3 "$WORK/app.err")"
         sleep 0.05
@@ -261,7 +263,8 @@ x_window() { # LABEL
 x_size_is() {
     local size
     size=$(xwininfo -id "$WID" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')
-    [ "$size" = 496x433 ] || fail "$1: the window is $size $2, not 496x433"
+    [ "$size" = 496x433 ] || fail "$1: the window is $size $2, not 496x433:
+$(xwininfo -root -tree | grep -i pafuro)"
 }
 press_x() { xdotool mousemove $((WIN_X + $1)) $((WIN_Y + $2)) click 1; }
 

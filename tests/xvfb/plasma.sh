@@ -19,6 +19,8 @@ trap 'stop_app; kill $SUB_PID $REC_PID $KACCESS_PID $KWIN_PID $PIPEWIRE_PIDS 2>/
       cleanup' EXIT
 
 start_pipewire
+# Xwayland's sockets, which a fresh /tmp lacks.
+[ -d /tmp/.X11-unix ] || mkdir -m 1777 /tmp/.X11-unix
 x_before=$(ls /tmp/.X11-unix 2>/dev/null || true)
 # The desktop's variables are the programs' only: KWin itself does not start with them.
 kwin_wayland --virtual --xwayland --width 1024 --height 768 --socket pafuro-kwin \

@@ -30,6 +30,11 @@ TEST_PACKAGES=(xvfb xauth xdotool imagemagick x11-utils libx11-dev libxtst-dev l
                weston
                pulseaudio pulseaudio-utils sox
                clang libclang-rt-dev clang-format locales)
+# What the tests on the real desktops need besides (tests/xvfb/gnome.sh, plasma.sh; each is
+# skipped where its desktop is missing): GNOME Shell, KWin with kaccess (in plasma-desktop) and
+# kscreen-doctor, Xwayland, and PipeWire as those desktops play sound.
+DESKTOP_PACKAGES=(gnome-shell kwin-wayland plasma-desktop libkscreen-bin xwayland wmctrl
+                  pipewire wireplumber pipewire-pulse)
 
 build_release() {
     cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null

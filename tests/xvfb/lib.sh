@@ -135,6 +135,11 @@ start_pipewire() {
     for program in pipewire wireplumber pipewire-pulse; do
         "$program" >"$WORK/$program.log" 2>&1 &
         PIPEWIRE_PIDS+=" $!"
+        # The others give up if the server is not there yet.
+        for _ in $(seq 100); do
+            [ -S "$XDG_RUNTIME_DIR/pipewire-0" ] && break
+            sleep 0.05
+        done
     done
     # The sink can be made once WirePlumber has come, shortly after the server answers.
     for _ in $(seq 200); do

@@ -70,13 +70,7 @@ RESULTS+=("GNOME, Xwayland: the X server's own bell is $("$TOOLS/audiblebell")")
 count_beeps "GNOME, Xwayland" press_x 388 148
 stop_app
 
-# Natively, as the session starts it: both displays known, no platform named.
-launch WAYLAND_DISPLAY=pafuro-gnome
-size=$("${ATSPI[@]}" size pafuro) || fail "native: the program did not come up"
-[ "$size" = 496x433 ] || fail "native: the window is $size, not 496x433"
-[ -z "$(xdotool search --name '^Pafuro$' 2>/dev/null)" ] ||
-    fail "native: the program chose Xwayland in a Wayland session"
-count_beeps "GNOME, native Wayland" press_native '新しい紙にする。'
+native_case "GNOME, native Wayland" WAYLAND_DISPLAY=pafuro-gnome
 stop_app
 
 report

@@ -231,6 +231,18 @@ count_beeps() { # LABEL COMMAND...
     { [ "$STREAMS" -eq 2 ] && [ "$BURSTS" -eq 2 ] && loud; } || WRONG+=("$label")
 }
 press_native() { "${ATSPI[@]}" press pafuro "$1"; }
+# The program started natively as a Wayland session starts it (both displays known, no platform
+# named): it comes up with the fixed size, opens no X window, and beeps once per beep.
+native_case() { # LABEL NAME=VALUE...
+    local label=$1 size
+    shift
+    launch "$@"
+    size=$("${ATSPI[@]}" size pafuro) || fail "$label: the program did not come up"
+    [ "$size" = 496x433 ] || fail "$label: the window is $size, not 496x433"
+    [ -z "$(xdotool search --name '^Pafuro$' 2>/dev/null)" ] ||
+        fail "$label: the program chose Xwayland in a Wayland session"
+    count_beeps "$label" press_native '新しい紙にする。'
+}
 
 # The window on an X display: it comes up, has the fixed size and a frame, and stays so when
 # the window manager is asked to make it full screen or maximized. Sets WID, WIN_X and WIN_Y

@@ -38,13 +38,7 @@ export DISPLAY=:${x_display#X} WAYLAND_DISPLAY=pafuro-kwin
 SESSION=(XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=KDE KDE_FULL_SESSION=true
          KDE_SESSION_VERSION=6)
 
-# Natively, as the session starts it: both displays known, no platform named.
-launch "${SESSION[@]}"
-size=$("${ATSPI[@]}" size pafuro) || fail "native: the program did not come up"
-[ "$size" = 496x433 ] || fail "native: the window is $size, not 496x433"
-[ -z "$(xdotool search --name '^Pafuro$' 2>/dev/null)" ] ||
-    fail "native: the program chose Xwayland in a Wayland session"
-count_beeps "Plasma, native Wayland" press_native '新しい紙にする。'
+native_case "Plasma, native Wayland" "${SESSION[@]}"
 # The picture kept, at scale 1 and then 2: the canvas at the screen's resolution.
 kept() { # SCALE: prints the kept picture's size
     rm -f "$WORK/app/Image.bmp"

@@ -4,7 +4,8 @@
 #  - natively on Wayland (Qt finds the session's Wayland display by itself): no X window, the
 #    fixed size, btnNew pressed over AT-SPI; a new sheet and its fall-back are two sounds heard;
 #  - through Xwayland: the window comes up with the fixed size and a frame, stays so when asked
-#    to go full screen or maximized, and btnNew clicked is two sounds heard.
+#    to go full screen or maximized, and btnNew clicked is two sounds heard, also with the X
+#    server's own bell on.
 # Skipped where GNOME Shell is not installed. Runs in a mount namespace of its own where
 # /run/systemd shows no systemd (GNOME Shell would want a login session otherwise), beside a
 # system bus and on a private session bus.
@@ -68,6 +69,13 @@ DISPLAY= "${ATSPI[@]}" size pafuro >/dev/null || fail "Xwayland: the program did
 x_window "GNOME, Xwayland"
 RESULTS+=("GNOME, Xwayland: the X server's own bell is $("$TOOLS/audiblebell")")
 count_beeps "GNOME, Xwayland" press_x 388 148
+stop_app
+# GNOME Shell switches the X server's bell off, but not for good everywhere: where it is on, it
+# still plays its own bell for the program's.
+"$TOOLS/audiblebell" on || fail "could not switch Xwayland's bell on"
+launch QT_QPA_PLATFORM=xcb
+x_window "GNOME, Xwayland, the X bell on"
+count_beeps "GNOME, Xwayland, the X bell on" press_x 388 148
 stop_app
 
 native_case "GNOME, native Wayland" WAYLAND_DISPLAY=pafuro-gnome

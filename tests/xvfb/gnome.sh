@@ -35,8 +35,8 @@ gnome-shell --headless --wayland --virtual-monitor 1024x768 --wayland-display=pa
     >"$WORK/shell.log" 2>&1 &
 SHELL_PID=$!
 for _ in $(seq 600); do
-    gdbus introspect --session --dest org.gnome.Shell --object-path /org/gnome/Shell >/dev/null \
-        2>&1 && break
+    gdbus introspect --session --dest org.gnome.Mutter.RemoteDesktop \
+        --object-path /org/gnome/Mutter/RemoteDesktop >/dev/null 2>&1 && break
     kill -0 "$SHELL_PID" 2>/dev/null || fail "GNOME Shell ended: $(tail -n 5 "$WORK/shell.log")"
     sleep 0.1
 done

@@ -6,13 +6,13 @@
 #  - through Xwayland: the window comes up with the fixed size and a frame, stays so when asked
 #    to go full screen or maximized, and btnNew clicked is two sounds heard, also with the X
 #    server's own bell on.
-# Skipped where GNOME Shell is not installed. Runs in a mount namespace of its own where
-# /run/systemd shows no systemd (GNOME Shell would want a login session otherwise), beside a
+# Skipped where GNOME Shell is not installed. Runs in process and mount namespaces of its own,
+# so that nothing the desktop started outlives the test, where /run/systemd shows no systemd (GNOME Shell would want a login session otherwise), beside a
 # system bus and on a private session bus.
 command -v gnome-shell >/dev/null || { echo "SKIP: GNOME Shell is not installed"; exit 77; }
 if [ -z "${PAFURO_PRIVATE_BUS:-}" ]; then
     [ "$(id -u)" -eq 0 ] || { echo "SKIP: GNOME Shell is run here by root only"; exit 77; }
-    exec unshare --mount bash -c 'mount --make-rprivate / && mkdir -p /run/systemd &&
+    exec unshare --mount --pid --fork --kill-child --mount-proc bash -c 'mount --make-rprivate / && mkdir -p /run/systemd &&
         mount -t tmpfs tmpfs /run/systemd && exec "$@"' bash \
         env PAFURO_PRIVATE_BUS=1 dbus-run-session -- bash "$0" "$@"
 fi

@@ -10,7 +10,11 @@
 # Skipped where KWin is not installed. Runs on a private session bus.
 command -v kwin_wayland >/dev/null || { echo "SKIP: KWin is not installed"; exit 77; }
 if [ -z "${PAFURO_PRIVATE_BUS:-}" ]; then
-    exec env PAFURO_PRIVATE_BUS=1 dbus-run-session -- bash "$0" "$@"
+    # In a process namespace of its own where it can, so that nothing the desktop started
+    # (Xwayland, kaccess) outlives the test.
+    namespace=()
+    [ "$(id -u)" -ne 0 ] || namespace=(unshare --mount --pid --fork --kill-child --mount-proc)
+    exec "${namespace[@]}" env PAFURO_PRIVATE_BUS=1 dbus-run-session -- bash "$0" "$@"
 fi
 source "$(dirname "$0")/lib.sh" "$@"
 KWIN_PID=

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch prefix and checks what a desktop finds there: every file in
 # its place and nothing else, a valid desktop entry and AppStream file that point at the
-# installed program and icon, and icons that are the window's own at their sizes.
+# installed program and icon, found by GLib's rules without the install folder on PATH, and icons
+# that are the window's own at their sizes.
 # Usage: install.sh <build dir> <source dir> <project version>
 set -euo pipefail
 BUILD=$1
@@ -18,7 +19,9 @@ expected="bin/pafuro
 share/applications/$ID.desktop
 share/doc/pafuro/Konatu-MIT.txt
 share/doc/pafuro/NotoSerifCJK-OFL.txt
+share/icons/hicolor/128x128/apps/pafuro.png
 share/icons/hicolor/16x16/apps/pafuro.png
+share/icons/hicolor/256x256/apps/pafuro.png
 share/icons/hicolor/32x32/apps/pafuro.png
 share/icons/hicolor/64x64/apps/pafuro.png
 share/metainfo/$ID.metainfo.xml"
@@ -36,10 +39,26 @@ appstreamcli validate --no-net --pedantic --strict "$metainfo" ||
 key() { sed -n "s/^$1=//p" "$desktop"; }
 [ "$(key Name)" = Pafuro ] || fail "Name is '$(key Name)'"
 [ -n "$(key 'Comment\[ja\]')" ] || fail "no Japanese comment"
-exec_name=$(key Exec | cut -d' ' -f1)
-[ -x "$PREFIX/bin/$exec_name" ] || fail "Exec=$exec_name is not the installed program"
+# GLib, which lists the entries in GNOME's menus, hides one whose program it cannot find; PATH is
+# left without the install folder, as it is until the next login after a first install.
+shown() { # ENTRY: prints the program GLib would start
+    env -i PATH=/usr/bin:/bin python3 -c '
+import sys
+from gi.repository import Gio, GLib
+info = Gio.DesktopAppInfo.new_from_filename(sys.argv[1])
+sys.exit(not (info and info.should_show()) or print(GLib.shell_parse_argv(info.get_commandline())[1][0]))' "$1"
+}
+program=$(shown "$desktop") || fail "GLib would not show the entry (Exec=$(key Exec))"
+[ "$program" -ef "$PREFIX/bin/pafuro" ] || fail "Exec=$(key Exec) is not the installed program"
+# Also where the install folder's path must be quoted on the entry's command line.
+odd="$PREFIX/a b\$c\"d"
+cmake --install "$BUILD" --prefix "$odd" >/dev/null
+program=$(shown "$odd/share/applications/$ID.desktop") ||
+    fail "GLib would not show the entry installed under '$odd'"
+[ "$program" -ef "$odd/bin/pafuro" ] || fail "installed under '$odd', the entry starts '$program'"
+rm -rf "$odd"
 icon=$(key Icon)
-for size in 16 32; do
+for size in 16 32 128 256; do
     [ -f "$PREFIX/share/icons/hicolor/${size}x${size}/apps/$icon.png" ] ||
         fail "Icon=$icon has no $size px file in the theme"
 done
@@ -50,7 +69,7 @@ newest=$(sed -n 's/.*<release version="\([^"]*\)".*/\1/p' "$metainfo" | head -n 
 [ "$newest" = "$VERSION" ] || fail "the newest release is '$newest', the build is $VERSION"
 
 # Each icon has its size, the window's own pixels, and a transparent background.
-for size in 16 32 64; do
+for size in 16 32 64 128 256; do
     png=$PREFIX/share/icons/hicolor/${size}x${size}/apps/pafuro.png
     [ "$(identify -format '%m %wx%h' "$png")" = "PNG ${size}x${size}" ] ||
         fail "$png is $(identify -format '%m %wx%h' "$png")"

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Draws the window icon, a red pencil lying diagonally with its point at the top-left,
-as 16-colour XPM files at 16 and 32 pixels (and a 64-pixel rendering for the desktop)."""
+as 16-colour XPM files at 16 and 32 pixels (and renderings at 64, 128 and 256 pixels for the
+desktop, which shows its menu entries large)."""
 import math
 import sys
 
@@ -67,6 +68,6 @@ def xpm(size, name):
 
 if __name__ == '__main__':
     folder = sys.argv[1] if len(sys.argv) > 1 else 'src/app/icons'
-    for size in (16, 32, 64):
+    for size in (16, 32, 64, 128, 256):
         with open(f'{folder}/pafuro-{size}.xpm', 'w') as f:
             f.write(xpm(size, f'pafuro_{size}'))

@@ -114,6 +114,18 @@ frmMain::frmMain(QWidget *parent)
     Form_Load();
 }
 
+// The border is fixed, also against a window manager that offers full screen or maximized to
+// every window (by its own menu, or to a tool such as wmctrl): the window asks to be put back.
+// Full screen would otherwise show the layout in a corner of a screen of pink.
+void frmMain::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    static constexpr Qt::WindowStates unfixed = Qt::WindowFullScreen | Qt::WindowMaximized;
+    if (event->type() == QEvent::WindowStateChange && (windowState() & unfixed))
+        QMetaObject::invokeMethod(
+            this, [this] { setWindowState(windowState() & ~unfixed); }, Qt::QueuedConnection);
+}
+
 void frmMain::buildControls()
 {
     buildPushButtons();

@@ -109,6 +109,9 @@ public:
     // The random source's 32 bits as a value in [0, 1).
     static float toUnit(std::uint32_t bits);
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
     void buildControls();
     void buildPushButtons();

@@ -103,6 +103,8 @@ private Q_SLOTS:
     void initTestCase() { prepareApplication(); }
 
     void windowFrame();
+    void staysFixed_data();
+    void staysFixed();
     void icon();
     void windowBackground();
     void pushButtonsAndSurfaces_data();
@@ -140,6 +142,25 @@ void WindowTest::windowFrame()
     QVERIFY(app.w.isWindow());
     // The only top-level window.
     QCOMPARE(QApplication::topLevelWidgets().size(), 1);
+}
+
+void WindowTest::staysFixed_data()
+{
+    QTest::addColumn<Qt::WindowState>("state");
+    QTest::newRow("full screen") << Qt::WindowFullScreen;
+    QTest::newRow("maximized") << Qt::WindowMaximized;
+}
+
+// Whoever puts the window in that state; the desktops' own means are tried under KWin.
+void WindowTest::staysFixed()
+{
+    QFETCH(Qt::WindowState, state);
+    TestWindow app;
+    QVERIFY(app.show());
+    app.w.setWindowState(state);
+    QCOMPARE(app.w.windowState(), state);
+    QTRY_COMPARE(app.w.windowState(), Qt::WindowNoState);
+    QCOMPARE(app.grab().size(), QSize(496, 433));
 }
 
 void WindowTest::icon()

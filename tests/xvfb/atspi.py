@@ -6,6 +6,7 @@ atspi.py tree APP      prints the accessible tree of the application APP: one li
 atspi.py listen APP N  prints "READY", then each object of APP that reports coming into view
                        (object:state-changed:showing) as role 'name', until N have come or ten
                        seconds have passed.
+atspi.py size APP      prints the size of APP's window as WIDTHxHEIGHT.
 """
 import sys
 
@@ -75,6 +76,9 @@ if __name__ == '__main__':
         if button is None:
             sys.exit(f'no push button named {sys.argv[3]}')
         button.do_action(0)
+    elif mode == 'size':
+        extents = app.get_child_at_index(0).get_extents(Atspi.CoordType.WINDOW)
+        print(f'{extents.width}x{extents.height}')
     elif mode == 'tree':
         for child in range(app.get_child_count()):
             tree(app.get_child_at_index(child))

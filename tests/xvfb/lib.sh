@@ -86,6 +86,70 @@ start_sound_server() {
     fail "the sound server did not start: $(tail -n 3 "$WORK/pulse.log")"
 }
 
+# What the sink "bellsink" plays, counted as sounds (streams) and as what is heard (bursts).
+# listen NAME records from here on; SUB_PID and REC_PID are the test's to kill on its way out.
+SUB_PID=
+REC_PID=
+listen() {
+    pactl subscribe >"$WORK/$1.events" 2>/dev/null &
+    SUB_PID=$!
+    parec -d bellsink.monitor --latency-msec=20 --rate=48000 --channels=2 --format=s16le --raw \
+        >"$WORK/$1.raw" &
+    REC_PID=$!
+    sleep 0.3
+}
+# Ends the recording; sets STREAMS (sounds played), PEAK and BURSTS (stretches of sound above
+# -45 dBFS; the null sink runs ahead of real time, so sounds closer than about 0.7 s may merge).
+heard() {
+    sleep 0.5
+    kill -INT "$REC_PID"
+    wait "$REC_PID" 2>/dev/null || true
+    kill "$SUB_PID"
+    wait "$SUB_PID" 2>/dev/null || true
+    REC_PID= SUB_PID=
+    STREAMS=$(grep -c "'new' on sink-input" "$WORK/$1.events" || true)
+    sox -t raw -r 48000 -e signed -b 16 -c 2 "$WORK/$1.raw" "$WORK/$1.wav"
+    PEAK=$(sox "$WORK/$1.wav" -n stat 2>&1 | awk '/^Maximum amplitude/ { print $3 }')
+    mkdir "$WORK/$1.bursts"
+    sox "$WORK/$1.wav" "$WORK/$1.bursts/b.wav" silence 1 0.002 -45d 1 0.1 -45d : newfile : restart \
+        2>/dev/null
+    BURSTS=0
+    for burst in "$WORK/$1.bursts"/b*.wav; do
+        [ -f "$burst" ] || continue
+        if awk -v p="$(sox "$burst" -n stat 2>&1 | awk '/^Maximum amplitude/ { print $3 }')" \
+            'BEGIN { exit !(p > 0.0056) }'; then
+            BURSTS=$((BURSTS + 1))
+        fi
+    done
+}
+loud() { awk -v p="$PEAK" 'BEGIN { exit !(p > 0.05) }'; }
+
+# Starts PipeWire with WirePlumber and its PulseAudio server, whose default sink is the null
+# sink "bellsink", as a desktop of today plays sound. Needs a session bus. Sets PIPEWIRE_PIDS.
+PIPEWIRE_PIDS=
+start_pipewire() {
+    export XDG_RUNTIME_DIR=$WORK/runtime HOME=$WORK/home
+    mkdir -p -m 700 "$XDG_RUNTIME_DIR" "$HOME"
+    unset PULSE_SERVER
+    local program
+    for program in pipewire wireplumber pipewire-pulse; do
+        "$program" >"$WORK/$program.log" 2>&1 &
+        PIPEWIRE_PIDS+=" $!"
+        # The others give up if the server is not there yet.
+        for _ in $(seq 100); do
+            [ -S "$XDG_RUNTIME_DIR/pipewire-0" ] && break
+            sleep 0.05
+        done
+    done
+    # The sink can be made once WirePlumber has come, shortly after the server answers.
+    for _ in $(seq 200); do
+        pactl load-module module-null-sink sink_name=bellsink rate=48000 channels=2 \
+            >/dev/null 2>&1 && pactl set-default-sink bellsink 2>/dev/null && return 0
+        sleep 0.05
+    done
+    fail "PipeWire did not start: $(tail -n 3 "$WORK/pipewire-pulse.log")"
+}
+
 # Starts a private copy of the program; sets APP_PID and WID (the mapped main window).
 start_app() {
     mkdir -p "$WORK/app"
@@ -131,3 +195,114 @@ await_word() {
 
 # -silent: import rings the X bell around every grab otherwise.
 screenshot() { import -silent -window root "$1"; }
+
+# --- On a real desktop (gnome.sh, plasma.sh): the session's own sound server, the program
+# started as the desktop's launcher starts it, natively or through Xwayland.
+ATSPI=(/usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/atspi.py")
+RESULTS=()
+WRONG=()
+CASES=0
+
+# Starts the program with the environment given as NAME=VALUE words; sets APP_PID.
+launch() {
+    mkdir -p "$WORK/app"
+    cp "$PROGRAM_BUILT" "$WORK/app/pafuro"
+    env QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$@" "$WORK/app/pafuro" >"$WORK/app.out" \
+        2>"$WORK/app.err" &
+    APP_PID=$!
+}
+stop_app() {
+    kill "$APP_PID" 2>/dev/null || true
+    wait "$APP_PID" 2>/dev/null || true
+    APP_PID=
+}
+
+# Counts the sounds of one new sheet and its fall-back, btnNew pressed by the command given;
+# notes the case as wrong unless exactly two are played and heard.
+count_beeps() { # LABEL COMMAND...
+    local label=$1
+    shift
+    CASES=$((CASES + 1))
+    listen "case$CASES"
+    "$@" || fail "$label: could not press btnNew"
+    sleep 2.4
+    heard "case$CASES"
+    RESULTS+=("$label: a new sheet and its fall-back played $STREAMS sounds, $BURSTS heard, peak $PEAK")
+    { [ "$STREAMS" -eq 2 ] && [ "$BURSTS" -eq 2 ] && loud; } || WRONG+=("$label")
+}
+press_native() { "${ATSPI[@]}" press pafuro "$1"; }
+# The program started natively as a Wayland session starts it (both displays known, no platform
+# named): it comes up with the fixed size, opens no X window, and beeps once per beep.
+native_case() { # LABEL NAME=VALUE...
+    local label=$1 size
+    shift
+    launch "$@"
+    size=$("${ATSPI[@]}" size pafuro) || fail "$label: the program did not come up"
+    [ "$size" = 496x433 ] || fail "$label: the window is $size, not 496x433"
+    [ -z "$(xdotool search --name '^Pafuro$' 2>/dev/null)" ] ||
+        fail "$label: the program chose Xwayland in a Wayland session"
+    count_beeps "$label" press_native '新しい紙にする。'
+}
+
+# The window on an X display: it comes up, has the fixed size and a frame, and stays so when
+# the window manager is asked to make it full screen or maximized. Sets WID, WIN_X and WIN_Y
+# (the client area's origin as xwininfo tells it: a reparented window's own geometry is
+# relative to its frame).
+x_window() { # LABEL
+    WID=
+    for _ in $(seq 300); do
+        # The program's own window, not the frame a window manager gives it the same name.
+        WID=$(xdotool search --all --onlyvisible --pid "$APP_PID" --name '^Pafuro$' 2>/dev/null |
+            head -n 1 || true)
+        [ -n "$WID" ] && break
+        kill -0 "$APP_PID" 2>/dev/null || fail "$1: the program ended: $(tail -n 3 "$WORK/app.err")"
+        sleep 0.05
+    done
+    [ -n "$WID" ] || fail "$1: the window did not appear"
+    # A click before the window manager has given it the focus can be lost.
+    for _ in $(seq 60); do
+        [ "$(xdotool getactivewindow 2>/dev/null)" = "$WID" ] && break
+        sleep 0.05
+    done
+    sleep 0.3
+    local info
+    info=$(xwininfo -id "$WID")
+    WIN_X=$(awk '/Absolute upper-left X/ { print $4 }' <<<"$info")
+    WIN_Y=$(awk '/Absolute upper-left Y/ { print $4 }' <<<"$info")
+    x_size_is "$1" "at start"
+    # Xwayland under GNOME Shell may lose the first click on a window: it goes to the pink
+    # between the canvas and the buttons, where a click does nothing.
+    xdotool mousemove $((WIN_X + 284)) $((WIN_Y + 100)) click 1
+    xprop -id "$WID" _NET_FRAME_EXTENTS | grep -Eq '= [0-9]+, [0-9]+, [1-9]' ||
+        fail "$1: the window has no frame: $(xprop -id "$WID" _NET_FRAME_EXTENTS)"
+    local state
+    for state in fullscreen maximized_vert,maximized_horz; do
+        wmctrl -i -r "$WID" -b "add,$state"
+        sleep 0.5
+        x_size_is "$1" "asked for $state"
+        xprop -id "$WID" _NET_WM_STATE | grep -Eq 'FULLSCREEN|MAXIMIZED' &&
+            fail "$1: the window stayed $state: $(xprop -id "$WID" _NET_WM_STATE)"
+    done
+    return 0
+}
+x_size_is() {
+    local size
+    size=$(xwininfo -id "$WID" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')
+    [ "$size" = 496x433 ] || fail "$1: the window is $size $2, not 496x433:
+$(xwininfo -root -tree | grep -i pafuro)"
+}
+# A click at x, y of the client area, which must reach btnNew: a click lost would be counted
+# as silence. AT-SPI is asked without the X display, which it would otherwise open.
+press_x() {
+    xdotool mousemove $((WIN_X + $1)) $((WIN_Y + $2)) click 1
+    for _ in 1 2 3 4; do
+        DISPLAY= "${ATSPI[@]}" tree pafuro | grep -q '紙をとりかえましたよ！' && return 0
+    done
+    fail "the click did not reach btnNew"
+}
+
+# Fails with every case that was not heard exactly once per beep, after listing them all.
+report() {
+    printf '%s\n' "${RESULTS[@]}"
+    [ ${#WRONG[@]} -eq 0 ] || fail "not two sounds for two beeps: ${WRONG[*]}"
+}

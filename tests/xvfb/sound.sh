@@ -22,47 +22,11 @@ ATSPI=(/usr/bin/python3 "$(dirname "$0")/atspi.py")
 skip() { echo "SKIP: $*"; exit 77; }
 
 start_sound_server
-SUB_PID=
-REC_PID=
 BELL_PID=
 WESTON_PID=
 HUNG_PID=
 trap 'kill $HUNG_PID $SUB_PID $REC_PID $BELL_PID $WESTON_PID 2>/dev/null || true; cleanup' EXIT
 
-# Records what the sink plays from here on.
-listen() {
-    pactl subscribe >"$WORK/$1.events" 2>/dev/null &
-    SUB_PID=$!
-    parec -d bellsink.monitor --latency-msec=20 --rate=48000 --channels=2 --format=s16le --raw \
-        >"$WORK/$1.raw" &
-    REC_PID=$!
-    sleep 0.3
-}
-# Ends the recording; sets STREAMS (sounds played), PEAK and BURSTS (stretches of sound above
-# -45 dBFS; the null sink runs ahead of real time, so sounds closer than about 0.7 s may merge).
-heard() {
-    sleep 0.5
-    kill -INT "$REC_PID"
-    wait "$REC_PID" 2>/dev/null || true
-    kill "$SUB_PID"
-    wait "$SUB_PID" 2>/dev/null || true
-    REC_PID= SUB_PID=
-    STREAMS=$(grep -c "'new' on sink-input" "$WORK/$1.events" || true)
-    sox -t raw -r 48000 -e signed -b 16 -c 2 "$WORK/$1.raw" "$WORK/$1.wav"
-    PEAK=$(sox "$WORK/$1.wav" -n stat 2>&1 | awk '/^Maximum amplitude/ { print $3 }')
-    mkdir "$WORK/$1.bursts"
-    sox "$WORK/$1.wav" "$WORK/$1.bursts/b.wav" silence 1 0.002 -45d 1 0.1 -45d : newfile : restart \
-        2>/dev/null
-    BURSTS=0
-    for burst in "$WORK/$1.bursts"/b*.wav; do
-        [ -f "$burst" ] || continue
-        if awk -v p="$(sox "$burst" -n stat 2>&1 | awk '/^Maximum amplitude/ { print $3 }')" \
-            'BEGIN { exit !(p > 0.0056) }'; then
-            BURSTS=$((BURSTS + 1))
-        fi
-    done
-}
-loud() { awk -v p="$PEAK" 'BEGIN { exit !(p > 0.05) }'; }
 # sheet_heard NAME SOUNDS COMMAND...: presses btnNew with the command given; its notice and
 # fall-back must play that many sounds of the program's own, each heard.
 sheet_heard() {

@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# The program under GNOME Shell, headless on a virtual monitor, with PipeWire as the session's
+# sound server, started as the desktop starts it:
+#  - natively on Wayland (Qt finds the session's Wayland display by itself): no X window, the
+#    fixed size, btnNew pressed over AT-SPI; a new sheet and its fall-back are two sounds heard;
+#  - through Xwayland: the window comes up with the fixed size and a frame, stays so when asked
+#    to go full screen or maximized, and btnNew clicked is two sounds heard, also with the X
+#    server's own bell on.
+# Skipped where GNOME Shell is not installed. Runs in process and mount namespaces of its own,
+# so that nothing the desktop started outlives the test, where /run/systemd shows no systemd (GNOME Shell would want a login session otherwise), beside a
+# system bus and on a private session bus.
+command -v gnome-shell >/dev/null || { echo "SKIP: GNOME Shell is not installed"; exit 77; }
+if [ -z "${PAFURO_PRIVATE_BUS:-}" ]; then
+    [ "$(id -u)" -eq 0 ] || { echo "SKIP: GNOME Shell is run here by root only"; exit 77; }
+    exec unshare --mount --pid --fork --kill-child --mount-proc bash -c 'mount --make-rprivate / && mkdir -p /run/systemd &&
+        mount -t tmpfs tmpfs /run/systemd && exec "$@"' bash \
+        env PAFURO_PRIVATE_BUS=1 dbus-run-session -- bash "$0" "$@"
+fi
+source "$(dirname "$0")/lib.sh" "$@"
+SHELL_PID=
+SYSTEM_BUS_PID=
+trap 'stop_app; kill $SUB_PID $REC_PID $SHELL_PID $PIPEWIRE_PIDS $SYSTEM_BUS_PID 2>/dev/null || true
+      cleanup' EXIT
+
+if ! dbus-send --system --dest=org.freedesktop.DBus / org.freedesktop.DBus.Peer.Ping 2>/dev/null; then
+    mkdir -p /run/dbus
+    rm -f /run/dbus/pid /run/dbus/system_bus_socket
+    SYSTEM_BUS_PID=$(dbus-daemon --system --fork --print-pid) || fail "the system bus did not start"
+fi
+start_pipewire
+# Xwayland's sockets, which a fresh /tmp lacks.
+[ -d /tmp/.X11-unix ] || mkdir -m 1777 /tmp/.X11-unix
+export XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME
+gnome-shell --headless --wayland --virtual-monitor 1024x768 --wayland-display=pafuro-gnome \
+    >"$WORK/shell.log" 2>&1 &
+SHELL_PID=$!
+for _ in $(seq 600); do
+    gdbus introspect --session --dest org.gnome.Mutter.RemoteDesktop \
+        --object-path /org/gnome/Mutter/RemoteDesktop >/dev/null 2>&1 && break
+    kill -0 "$SHELL_PID" 2>/dev/null || fail "GNOME Shell ended: $(tail -n 5 "$WORK/shell.log")"
+    sleep 0.1
+done
+# Leave the overview it starts in: Escape, typed through the remote desktop interface.
+python3 - <<'PY' || fail "could not leave the overview: $(head -n 30 "$WORK/shell.log")"
+from gi.repository import Gio, GLib
+bus = Gio.bus_get_sync(Gio.BusType.SESSION)
+def call(path, interface, method, args=None):
+    return bus.call_sync('org.gnome.Mutter.RemoteDesktop', path, interface, method, args, None,
+                         Gio.DBusCallFlags.NONE, 5000, None)
+session = call('/org/gnome/Mutter/RemoteDesktop', 'org.gnome.Mutter.RemoteDesktop',
+               'CreateSession').unpack()[0]
+call(session, 'org.gnome.Mutter.RemoteDesktop.Session', 'Start')
+for pressed in (True, False):
+    call(session, 'org.gnome.Mutter.RemoteDesktop.Session', 'NotifyKeyboardKeysym',
+         GLib.Variant('(ub)', (0xff1b, pressed)))
+PY
+x_display=$(sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$WORK/shell.log")
+[ -n "$x_display" ] || fail "GNOME Shell offers no X display: $(tail -n 5 "$WORK/shell.log")"
+export DISPLAY=$x_display
+XAUTHORITY=$(ls "$XDG_RUNTIME_DIR"/.mutter-Xwaylandauth.* 2>/dev/null | head -n 1) ||
+    fail "GNOME Shell left no key to its X display"
+export XAUTHORITY
+
+# Through Xwayland, which GNOME Shell starts when the first X program comes: the program
+# first, as where it is the only X program the user runs (nothing here has touched the X
+# display yet; AT-SPI is asked without it).
+launch QT_QPA_PLATFORM=xcb
+DISPLAY= "${ATSPI[@]}" size pafuro >/dev/null || fail "Xwayland: the program did not come up"
+x_window "GNOME, Xwayland"
+RESULTS+=("GNOME, Xwayland: the X server's own bell is $("$TOOLS/audiblebell")")
+count_beeps "GNOME, Xwayland" press_x 388 148
+stop_app
+# GNOME Shell switches the X server's bell off, but not for good everywhere: where it is on, it
+# still plays its own bell for the program's.
+"$TOOLS/audiblebell" on || fail "could not switch Xwayland's bell on"
+launch QT_QPA_PLATFORM=xcb
+x_window "GNOME, Xwayland, the X bell on"
+count_beeps "GNOME, Xwayland, the X bell on" press_x 388 148
+stop_app
+
+native_case "GNOME, native Wayland" WAYLAND_DISPLAY=pafuro-gnome
+stop_app
+
+report
+echo "PASS: under GNOME Shell, natively and through Xwayland, each beep heard once; the window fixed"

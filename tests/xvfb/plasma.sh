@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# The program under KWin (Plasma's compositor), headless on a virtual output, with PipeWire as
+# the session's sound server, started as the desktop starts it:
+#  - natively on Wayland: no X window, the fixed size, btnNew pressed over AT-SPI: a new sheet
+#    and its fall-back are two sounds heard; the picture kept at scale 1 and 2 is the canvas at
+#    the screen's resolution;
+#  - through Xwayland, with kaccess running as every Plasma session runs it: the window comes up
+#    with the fixed size and a frame, stays so when KWin is asked to make it full screen or
+#    maximized, and btnNew clicked is two sounds heard.
+# Skipped where KWin is not installed. Runs on a private session bus.
+command -v kwin_wayland >/dev/null || { echo "SKIP: KWin is not installed"; exit 77; }
+if [ -z "${PAFURO_PRIVATE_BUS:-}" ]; then
+    # In a process namespace of its own where it can, so that nothing the desktop started
+    # (Xwayland, kaccess) outlives the test.
+    namespace=()
+    [ "$(id -u)" -ne 0 ] || namespace=(unshare --mount --pid --fork --kill-child --mount-proc)
+    exec "${namespace[@]}" env PAFURO_PRIVATE_BUS=1 dbus-run-session -- bash "$0" "$@"
+fi
+source "$(dirname "$0")/lib.sh" "$@"
+KWIN_PID=
+KACCESS_PID=
+trap 'stop_app; kill $SUB_PID $REC_PID $KACCESS_PID $KWIN_PID $PIPEWIRE_PIDS 2>/dev/null || true
+      cleanup' EXIT
+
+start_pipewire
+# Xwayland's sockets, which a fresh /tmp lacks.
+[ -d /tmp/.X11-unix ] || mkdir -m 1777 /tmp/.X11-unix
+x_before=$(ls /tmp/.X11-unix 2>/dev/null || true)
+# The desktop's variables are the programs' only: KWin itself does not start with them.
+kwin_wayland --virtual --xwayland --width 1024 --height 768 --socket pafuro-kwin \
+    --no-lockscreen --no-global-shortcuts >"$WORK/kwin.log" 2>&1 &
+KWIN_PID=$!
+for _ in $(seq 600); do
+    [ -S "$XDG_RUNTIME_DIR/pafuro-kwin" ] && [ -n "$(comm -13 <(echo "$x_before") \
+        <(ls /tmp/.X11-unix 2>/dev/null))" ] && break
+    kill -0 "$KWIN_PID" 2>/dev/null || fail "KWin ended: $(tail -n 5 "$WORK/kwin.log")"
+    sleep 0.1
+done
+x_display=$(comm -13 <(echo "$x_before") <(ls /tmp/.X11-unix) | head -n 1)
+[ -n "$x_display" ] || fail "KWin offers no X display: $(tail -n 5 "$WORK/kwin.log")"
+export DISPLAY=:${x_display#X} WAYLAND_DISPLAY=pafuro-kwin
+SESSION=(XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=KDE KDE_FULL_SESSION=true
+         KDE_SESSION_VERSION=6)
+
+native_case "Plasma, native Wayland" "${SESSION[@]}"
+# The picture kept, at scale 1 and then 2: the canvas at the screen's resolution.
+kept() { # SCALE: prints the kept picture's size
+    rm -f "$WORK/app/Image.bmp"
+    press_native '絵をとっておく。' || fail "scale $1: could not press btnSave"
+    for _ in $(seq 100); do
+        [ -s "$WORK/app/Image.bmp" ] && break
+        sleep 0.05
+    done
+    identify -format '%wx%h' "$WORK/app/Image.bmp" || fail "scale $1: no picture was kept"
+}
+at1=$(kept 1)
+stop_app
+
+# Through Xwayland, with kaccess, which takes the X bell over as Plasma starts it.
+env "${SESSION[@]}" kaccess >"$WORK/kaccess.log" 2>&1 &
+KACCESS_PID=$!
+for _ in $(seq 100); do
+    [ "$("$TOOLS/audiblebell")" = off ] && break
+    sleep 0.05
+done
+RESULTS+=("Plasma, Xwayland: with kaccess, the X server's own bell is $("$TOOLS/audiblebell")")
+launch "${SESSION[@]}" QT_QPA_PLATFORM=xcb
+x_window "Plasma, Xwayland"
+count_beeps "Plasma, Xwayland with kaccess" press_x 388 148
+stop_app
+
+# At scale 2, after the cases at scale 1.
+kscreen-doctor output.Virtual-0.scale.2 >"$WORK/kscreen.log" 2>&1 ||
+    fail "could not set the scale: $(tail -n 3 "$WORK/kscreen.log")"
+launch "${SESSION[@]}"
+at2=$(kept 2)
+stop_app
+[ "$at2" = "$((${at1%x*} * 2))x$((${at1#*x} * 2))" ] ||
+    fail "the picture kept is $at1 at scale 1 and $at2 at scale 2"
+RESULTS+=("Plasma, native Wayland: the picture kept is $at1 at scale 1, $at2 at scale 2")
+report
+echo "PASS: under KWin, natively and through Xwayland with kaccess, each beep heard once; the" \
+    "window fixed; the picture kept at the screen's resolution"

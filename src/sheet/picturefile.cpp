@@ -143,7 +143,7 @@ void removeLeftovers(int folder, const QByteArray &name)
     }
     const std::time_t now = std::time(nullptr);
     while (const dirent *entry = ::readdir(entries)) {
-        struct stat status {};
+        struct stat status{};
         if (isTemporaryName(entry->d_name, name) &&
             ::fstatat(fd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 &&
             S_ISREG(status.st_mode) && now - status.st_mtime >= picturefile::LeftoverAgeSeconds)
@@ -157,7 +157,7 @@ struct Target {
     Descriptor folder;
     QByteArray name;
     bool exists = false;
-    struct stat status {};
+    struct stat status{};
 };
 
 bool followLinks(Target *target, Failure *failure)
@@ -209,7 +209,7 @@ bool mayReplace(const Target &target, Failure *failure)
 
 bool takeOver(int fd, const struct stat &old, Failure *failure)
 {
-    struct stat mine {};
+    struct stat mine{};
     if (::fstat(fd, &mine) != 0)
         return failSystem(failure, errno);
     if ((mine.st_uid != old.st_uid || mine.st_gid != old.st_gid) &&
@@ -438,7 +438,7 @@ bool readFile(const QByteArray &path, QByteArray *bytes, Failure *failure)
     if (!folder.valid())
         return failSystem(failure, errno);
     // Nothing but a regular file is opened: opening a device or a pipe may do something or wait.
-    struct stat status {};
+    struct stat status{};
     if (::fstatat(folder.get(), name.constData(), &status, 0) != 0)
         return failSystem(failure, errno);
     if (!S_ISREG(status.st_mode))

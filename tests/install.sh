@@ -33,7 +33,13 @@ $(diff <(echo "$expected") <(echo "$installed") || true)"
 desktop=$PREFIX/share/applications/$ID.desktop
 metainfo=$PREFIX/share/metainfo/$ID.metainfo.xml
 desktop-file-validate "$desktop" || fail "desktop-file-validate rejects the desktop entry"
-appstreamcli validate --no-net --pedantic --strict "$metainfo" ||
+# AppStream 1.0 (Debian 13) asks for a homepage, which Pafuro has none of, and lets a project
+# without one set that aside; AppStream 0.16 (Debian 12) does not know the developer element that
+# 1.0 asks for, and 1.0 still catches a misspelt element.
+override=unknown-tag=pedantic
+dpkg --compare-versions "$(appstreamcli --version | grep -o '[0-9][0-9.]*' | head -n 1)" ge 1.0 &&
+    override=url-homepage-missing=pedantic
+appstreamcli validate --no-net --pedantic --strict --override="$override" "$metainfo" ||
     fail "appstreamcli rejects the metainfo file"
 
 key() { sed -n "s/^$1=//p" "$desktop"; }

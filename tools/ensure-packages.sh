@@ -23,13 +23,15 @@ ensure_packages() {
 RUN_PACKAGES=(cmake make g++ qt6-base-dev libxcb1-dev python3-fonttools fonts-konatu
               fonts-noto-cjk qt6-wayland
               pkgconf libxcb-xkb-dev libcanberra0 libcanberra-pulse sound-theme-freedesktop)
-# What the tests need besides.
+# What the tests need besides. The names carry no release's version where Debian has a
+# versionless one (libclang-rt-dev follows the release's clang); clang-format-19 is the one
+# formatter that Debian 12 and 13 both ship, so the layout check gives one verdict on both.
 TEST_PACKAGES=(xvfb xauth xdotool imagemagick x11-utils libx11-dev libxtst-dev libbenchmark-dev
                desktop-file-utils appstream
                dbus-daemon dbus-bin at-spi2-core python3-gi gir1.2-atspi-2.0 strace
                weston xwayland
                pulseaudio pulseaudio-utils sox
-               clang libclang-rt-dev clang-format locales
+               clang libclang-rt-dev clang-format-19 locales
                fusefat dosfstools)
 # What the tests on the real desktops need besides (tests/xvfb/gnome.sh, plasma.sh; each is
 # skipped where its desktop is missing): GNOME Shell, KWin with kaccess (in plasma-desktop) and

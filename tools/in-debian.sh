@@ -36,20 +36,25 @@ cache=${PAFURO_DEBIAN_CACHE:-/var/cache/pafuro-debian}/$codename
 base=$cache/root
 mkdir -p "$cache/debs"
 
+# One run at a time makes the root or installs over the shared package cache.
+exec 8>"$cache/install.lock"
+flock 8
 if [ ! -x "$base/bin/bash" ]; then
     command -v debootstrap >/dev/null || {
         source "$here/tools/ensure-packages.sh"
         ensure_packages debootstrap >&2
-    }
+    } >"$cache/debootstrap.log" 2>&1 ||
+        die "cannot make a Debian $release root: debootstrap cannot be installed, see $cache/debootstrap.log"
     say "making a minimal Debian $release root in $base (once)"
-    rm -rf "$base.new"
+    rm -rf --one-file-system "$base.new"
     if ! debootstrap --variant=minbase --cache-dir="$cache/debs" "$codename" "$base.new" "$mirror" \
-        >"$cache/debootstrap.log" 2>&1; then
-        rm -rf "$base.new"
+        >>"$cache/debootstrap.log" 2>&1; then
+        rm -rf --one-file-system "$base.new"
         die "cannot make a Debian $release root: debootstrap failed, see $cache/debootstrap.log"
     fi
     mv "$base.new" "$base"
 fi
+flock -u 8
 
 run=$(mktemp -d "$cache/run.XXXXXX")
 root=$run/root
@@ -58,12 +63,19 @@ inner=
 cleanup() {
     local status=$?
     trap - EXIT INT TERM
-    [ -n "$inner" ] && kill -TERM "$inner" 2>/dev/null && wait "$inner" 2>/dev/null
+    set +e
+    # unshare ignores SIGINT and SIGTERM while it waits; its child is the first process of the
+    # namespace, and when that one is killed the kernel kills every process there.
+    if [ -n "$inner" ]; then
+        kill -KILL $(cat "/proc/$inner/task/$inner/children" 2>/dev/null) 2>/dev/null
+        wait "$inner" 2>/dev/null
+    fi
     local i
     for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do
         umount "${mounted[i]}" 2>/dev/null || umount -l "${mounted[i]}" 2>/dev/null || true
     done
-    rm -rf "$run"
+    # Never through a mount that is still there: /dev is the host's own.
+    rm -rf --one-file-system "$run"
     exit "$status"
 }
 trap cleanup EXIT
@@ -92,29 +104,36 @@ echo 'Binary::apt::APT::Keep-Downloaded-Packages "true";' >"$root/etc/apt/apt.co
 mkdir -p "$root/build"
 git clone -q "$here" "$root/build/pafuro"
 
+# Runs a command in the root in process namespaces of its own, so that nothing it starts outlives
+# it, and waits for it where a signal can still reach this script. --net: without the network,
+# and with abstract sockets of its own; only its loopback is brought up.
 in_root() {
-    chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-        LANG=C.UTF-8 TERM="${TERM:-dumb}" CI="${CI:-}" "$@"
+    local net=()
+    [ "$1" = --net ] && net=(--net) && shift
+    unshare "${net[@]}" --pid --fork --kill-child --mount-proc="$root/proc" \
+        /bin/sh -c 'ip link set lo up 2>/dev/null || true; exec "$@"' sh \
+        chroot "$root" /usr/bin/env -i HOME=/root \
+        PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 \
+        TERM="${TERM:-dumb}" CI="${CI:-}" /bin/bash -c 'cd /build/pafuro && exec "$@"' bash "$@" &
+    inner=$!
+    local status=0
+    wait "$inner" || status=$?
+    inner=
+    return "$status"
 }
 
 say "installing what the project needs in Debian $release"
-# Runs side by side share the downloaded packages, so one installs at a time.
-exec 8>"$cache/install.lock"
+# No service is started by a package's installation in the root.
+printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"
+chmod +x "$root/usr/sbin/policy-rc.d"
 flock 8
-in_root /bin/bash -c 'set -e; cd /build/pafuro; source tools/ensure-packages.sh
+in_root /bin/bash -c 'set -e; source tools/ensure-packages.sh
     ensure_packages "${RUN_PACKAGES[@]}" "${TEST_PACKAGES[@]}" '"${PAFURO_DEBIAN_PACKAGES:-}" >&2 ||
     die "the install step failed in Debian $release"
 flock -u 8
+rm -f "$root/usr/sbin/policy-rc.d"
 
 say "running $* in Debian $release, without the network"
-# A network namespace has its own abstract sockets; only its loopback is brought up.
-unshare --net --pid --fork --kill-child --mount-proc="$root/proc" \
-    /bin/sh -c 'ip link set lo up 2>/dev/null || true; exec "$@"' sh \
-    chroot "$root" /usr/bin/env -i HOME=/root \
-    PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 \
-    TERM="${TERM:-dumb}" CI="${CI:-}" /bin/bash -c 'cd /build/pafuro && exec "$@"' bash "$@" &
-inner=$!
 status=0
-wait "$inner" || status=$?
-inner=
+in_root --net "$@" || status=$?
 exit "$status"

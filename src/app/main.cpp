@@ -7,11 +7,11 @@
 int main(int argc, char *argv[])
 {
     setStartupDefaults();
+    skipSessionBusLaunch();
     holdMessagesWhileConnecting();
     QApplication app(argc, argv);
     passOnHeldMessages();
     prepareApplication();
-    skipSessionBusLaunch();
     frmMain window;
     window.show();
     return app.exec();

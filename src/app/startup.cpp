@@ -6,10 +6,14 @@
 #include <QString>
 
 #include <malloc.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <tuple>
 #include <utility>
 
@@ -36,15 +40,55 @@ namespace {
 QtMessageHandler qtHandler = nullptr;
 QList<std::tuple<QtMsgType, QString, QString>> held;
 
+// The display Qt goes to: Wayland's where the platform asked for is Wayland, else X's.
+bool waylandAsked()
+{
+    return qgetenv("QT_QPA_PLATFORM").startsWith("wayland");
+}
+
+bool waylandDisplayAnswers()
+{
+    QByteArray name = qgetenv("WAYLAND_DISPLAY");
+    if (name.isEmpty())
+        name = "wayland-0";
+    if (!name.startsWith('/'))
+        name = qgetenv("XDG_RUNTIME_DIR") + '/' + name;
+    sockaddr_un address{};
+    if (name.size() >= qsizetype(sizeof address.sun_path))
+        return false;
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, name.constData(), name.size());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool answered =
+        fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    return answered;
+}
+
+bool xDisplayAnswers()
+{
+    xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
+    const bool answered = !xcb_connection_has_error(connection);
+    xcb_disconnect(connection);
+    return answered;
+}
+
 void holdWhileConnecting(QtMsgType type, const QMessageLogContext &context, const QString &text)
 {
     if (type != QtFatalMsg) {
         held.append({type, QString::fromUtf8(context.category), text});
         return;
     }
+    // Qt ends here also when the display is there but its platform plugin cannot be loaded
+    // (a library missing, a platform misspelt); then Qt's own words say what is wrong.
+    if (waylandAsked() ? waylandDisplayAnswers() : xDisplayAnswers()) {
+        held.append({QtCriticalMsg, QString::fromUtf8(context.category), text});
+        passOnHeldMessages();
+        std::_Exit(1);
+    }
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
-    const QByteArray display =
-        platform.startsWith("wayland") ? qgetenv("WAYLAND_DISPLAY") : qgetenv("DISPLAY");
+    const QByteArray display = waylandAsked() ? qgetenv("WAYLAND_DISPLAY") : qgetenv("DISPLAY");
     std::fprintf(
         stderr, "pafuro: cannot open display %s%s\n",
         display.isEmpty() ? "(none set)" : display.constData(),
@@ -55,26 +99,28 @@ void holdWhileConnecting(QtMsgType type, const QMessageLogContext &context, cons
     std::_Exit(1);
 }
 
-// An accessibility bus serving this X display publishes its address on the root window.
+// An accessibility bus serving this X display publishes its address on the root window. Read
+// before the application connects, on a connection of its own.
 bool accessibilityBusOnDisplay()
 {
-    const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11)
-        return false;
-    xcb_connection_t *connection = x11->connection();
-    static const char name[] = "AT_SPI_BUS";
-    xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(
-        connection, xcb_intern_atom(connection, 1, sizeof name - 1, name), nullptr);
+    xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
     bool found = false;
-    if (atom && atom->atom != XCB_ATOM_NONE) {
-        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-        xcb_get_property_reply_t *property = xcb_get_property_reply(
-            connection, xcb_get_property(connection, 0, root, atom->atom, XCB_ATOM_ANY, 0, 0),
-            nullptr);
-        found = property && property->type != XCB_ATOM_NONE;
-        std::free(property);
+    if (!xcb_connection_has_error(connection)) {
+        static const char name[] = "AT_SPI_BUS";
+        xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(
+            connection, xcb_intern_atom(connection, 1, sizeof name - 1, name), nullptr);
+        if (atom && atom->atom != XCB_ATOM_NONE) {
+            const xcb_window_t root =
+                xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+            xcb_get_property_reply_t *property = xcb_get_property_reply(
+                connection, xcb_get_property(connection, 0, root, atom->atom, XCB_ATOM_ANY, 0, 0),
+                nullptr);
+            found = property && property->type != XCB_ATOM_NONE;
+            std::free(property);
+        }
+        std::free(atom);
     }
-    std::free(atom);
+    xcb_disconnect(connection);
     return found;
 }
 
@@ -103,7 +149,9 @@ void skipSessionBusLaunch()
     // session bus to be found, D-Bus would launch one for that: a fork while the window is being
     // built, and a bus daemon left running after it has gone, where the bridge would find no
     // accessibility bus anyway. It is left to do so when accessibility is asked for, or when an
-    // accessibility bus serves this display (which the bridge finds through that launch).
+    // accessibility bus serves this display (which the bridge finds through that launch). Newer
+    // Qt asks the session bus already while the application object is made, so this is decided
+    // before that.
     if (qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS") ||
         qEnvironmentVariableIsSet("QT_LINUX_ACCESSIBILITY_ALWAYS_ON") ||
         qEnvironmentVariableIsSet("AT_SPI_BUS_ADDRESS"))
@@ -111,7 +159,7 @@ void skipSessionBusLaunch()
     const QString runtimeDir = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtimeDir.isEmpty() && QFileInfo::exists(runtimeDir + QStringLiteral("/bus")))
         return;
-    if (accessibilityBusOnDisplay())
+    if (!waylandAsked() && accessibilityBusOnDisplay())
         return;
     qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
 }

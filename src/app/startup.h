@@ -9,10 +9,11 @@ void setStartupDefaults();
 
 // While the application object connects to the display, Qt's own complaints are held back: if
 // no display can be opened they would end in an abort with a core file, and the user is told so
-// in one line instead, with exit status 1. Once connected, what was held is passed on.
+// in one line instead, with exit status 1. If the display is there and Qt fails all the same,
+// what Qt said is passed on, with exit status 1. Once connected, what was held is passed on.
 void holdMessagesWhileConnecting();
 void passOnHeldMessages();
 
 // Keeps D-Bus from launching a session bus of its own when there is none and nothing asks for
-// accessibility. Call after the QApplication is constructed, before the window is built.
+// accessibility. Call before the QApplication is constructed.
 void skipSessionBusLaunch();

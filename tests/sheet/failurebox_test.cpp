@@ -176,9 +176,8 @@ void FailureBoxTest::box()
         if (QWidget *modal = QApplication::activeModalWidget())
             modal->close();
     });
-    const QString log = capturedStderr([&] {
-        showFailure(&window, action, path, Failure{why, 0, detail});
-    });
+    const QString log =
+        capturedStderr([&] { showFailure(&window, action, path, Failure{why, 0, detail}); });
     QVERIFY2(!nested, "the box ran an event loop of its own");
 
     auto *box = window.findChild<QMessageBox *>();

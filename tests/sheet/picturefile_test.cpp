@@ -231,8 +231,7 @@ bool ageBy(const QString &path, int seconds)
 QString nodeOf(const QString &path)
 {
     const QByteArray name = QFile::encodeName(path);
-    struct stat own {
-    }, target{};
+    struct stat own{}, target{};
     const bool linked = ::lstat(name.constData(), &own) == 0;
     const bool leads = ::stat(name.constData(), &target) == 0;
     return QStringLiteral("%1 %2 %3 %4 | %5 %6 %7 %8")
@@ -262,7 +261,7 @@ void checkKept(FileCase fileCase, SheetWindow &t, const QImage &canvas, const st
     QVERIFY2(wrongKept.isEmpty(), qPrintable(wrongKept + failure.detail));
 
     const QString path = QFile::decodeName(t.w.picturePath);
-    struct stat now {};
+    struct stat now{};
     QCOMPARE(::lstat(t.w.picturePath.constData(), &now), 0);
     QStringList beside = {QStringLiteral("Image.bmp")};
     switch (fileCase) {
@@ -738,7 +737,7 @@ private slots:
         const QString before = contentsOf(shown) + nodeOf(shown);
         const QStringList entries =
             QDir(t.dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
-        struct stat old {};
+        struct stat old{};
         ::stat(t.w.picturePath.constData(), &old);
         const long memoryBefore = peakMemoryKiB();
 

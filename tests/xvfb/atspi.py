@@ -27,8 +27,13 @@ def find_app(name):
     sys.exit(f'no accessible application named {name}')
 
 
+# AT-SPI 2.56 names the push button role "button"; the role is the same.
+ROLE_WORDS = {Atspi.Role.PUSH_BUTTON: 'push button'}
+
+
 def describe(obj):
-    return f"{obj.get_role_name()} '{obj.get_name()}'"
+    role = ROLE_WORDS.get(obj.get_role(), obj.get_role_name())
+    return f"{role} '{obj.get_name()}'"
 
 
 def tree(obj, depth=0):

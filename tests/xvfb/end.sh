@@ -27,4 +27,9 @@ for display in "-u DISPLAY" "DISPLAY=:$((RANDOM % 900 + 100))"; do
     [ "$(wc -l <"$WORK/nodisplay.err")" -eq 1 ] && grep -q '^pafuro: cannot open display' "$WORK/nodisplay.err" ||
         fail "without a display ($display): $(cat "$WORK/nodisplay.err")"
 done
-echo "PASS: ended with status 0; without a display one line and status 1"
+# With the display there and Qt's platform plugin failing, Qt's own reason instead, status 1.
+QT_QPA_PLATFORM=bogus "$PROGRAM_BUILT" 2>"$WORK/noplugin.err" && status=0 || status=$?
+[ "$status" -eq 1 ] && grep -q 'platform plugin "bogus"' "$WORK/noplugin.err" &&
+    ! grep -q 'cannot open display' "$WORK/noplugin.err" ||
+    fail "with a platform plugin that fails, status $status: $(cat "$WORK/noplugin.err")"
+echo "PASS: ended with status 0; without a display one line and status 1, else Qt's reason"

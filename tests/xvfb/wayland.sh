@@ -33,9 +33,10 @@ cp "$PROGRAM_BUILT" "$WORK/app/pafuro"
 unset DISPLAY
 QT_QPA_PLATFORM=wayland WAYLAND_DEBUG=1 "$WORK/app/pafuro" >"$WORK/app.out" 2>"$WORK/app.err" &
 APP_PID=$!
+# libwayland 1.23 writes an object as interface#id in its debug log, 1.21 as interface@id.
 toplevel=
 for _ in $(seq 200); do
-    toplevel=$(sed -n 's/.*xdg_toplevel@\([0-9]*\)\.configure(.*/\1/p' "$WORK/app.err" | head -n 1)
+    toplevel=$(sed -n 's/.*xdg_toplevel[@#]\([0-9]*\)\.configure(.*/\1/p' "$WORK/app.err" | head -n 1)
     [ -n "$toplevel" ] && break
     kill -0 "$APP_PID" 2>/dev/null || break
     sleep 0.05
@@ -45,9 +46,9 @@ if [ -z "$toplevel" ]; then
         skip "Qt's Wayland platform is not installed (Debian package qt6-wayland)"
     fail "no window came up: $(grep -v '^\[' "$WORK/app.err" | tail -n 5)"
 fi
-grep -q "xdg_toplevel@$toplevel\.set_title(\"Pafuro\")" "$WORK/app.err" ||
+grep -q "xdg_toplevel[@#]$toplevel\.set_title(\"Pafuro\")" "$WORK/app.err" ||
     fail "the window is not titled Pafuro"
-app_id=$(sed -n "s/.*xdg_toplevel@$toplevel\.set_app_id(\"\(.*\)\")/\1/p" "$WORK/app.err" | head -n 1)
+app_id=$(sed -n "s/.*xdg_toplevel[@#]$toplevel\.set_app_id(\"\(.*\)\")/\1/p" "$WORK/app.err" | head -n 1)
 [ -f "$DESKTOP_DIR/$app_id.desktop" ] ||
     fail "the application id '$app_id' names no desktop entry in $DESKTOP_DIR"
 

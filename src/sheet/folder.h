@@ -37,7 +37,7 @@ struct Target {
     Descriptor folder;
     QByteArray name;
     bool exists = false;
-    struct stat status {};
+    struct stat status{};
 };
 bool followLinks(Target *target, Failure *failure);
 

@@ -60,7 +60,7 @@ void removeLeftovers(int folder, const QByteArray &name)
     }
     const std::time_t now = std::time(nullptr);
     while (const dirent *entry = ::readdir(entries)) {
-        struct stat status {};
+        struct stat status{};
         if (isTemporaryName(entry->d_name, name) &&
             ::fstatat(fd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 &&
             S_ISREG(status.st_mode) && now - status.st_mtime >= LeftoverAgeSeconds)

@@ -28,7 +28,7 @@ bool readFile(const QByteArray &path, QByteArray *bytes, Failure *failure)
     if (!folder.valid())
         return failSystem(failure, errno);
     // Nothing but a regular file is opened: opening a device or a pipe may do something or wait.
-    struct stat status {};
+    struct stat status{};
     if (::fstatat(folder.get(), name.constData(), &status, 0) != 0)
         return failSystem(failure, errno);
     if (!S_ISREG(status.st_mode))

@@ -88,7 +88,7 @@ bool copyAttributes(int fd, const Target &old, Failure *failure)
 bool takeOver(int fd, const Target &old, Failure *failure)
 {
     const struct stat &was = old.status;
-    struct stat mine {};
+    struct stat mine{};
     if (::fstat(fd, &mine) != 0)
         return failSystem(failure, errno);
     // A group that cannot be kept is let go, as a copy would; another owner is not.

@@ -27,12 +27,17 @@ await_background() {
     fail "the panel's background did not become $want"
 }
 
-# The panel starts white (once the window has been drawn).
+# The panel starts white (once the window has been drawn); on a busy machine the first wipe,
+# 2.6 s after the start, may come before the first look.
 for _ in $(seq 25); do
-    [ "$(panel_background)" = "255 255 255" ] && break
+    first=$(panel_background)
+    [ "$first" = "255 255 255" ] || [ "$first" = "157 198 120" ] && break
     sleep 0.2
 done
-[ "$(panel_background)" = "255 255 255" ] || fail "the panel does not start white"
-await_background "157 198 120" "255 255 255"
+case "$first" in
+"255 255 255") await_background "157 198 120" "255 255 255" ;;
+"157 198 120") ;;
+*) fail "the panel starts $first, neither white nor its first colour" ;;
+esac
 await_background "87 94 8" "157 198 120"
 echo "PASS: the panel was wiped to (157, 198, 120), then to (87, 94, 8)"

@@ -49,7 +49,7 @@ fi
 grep -q "xdg_toplevel[@#]$toplevel\.set_title(\"Pafuro\")" "$WORK/app.err" ||
     fail "the window is not titled Pafuro"
 app_id=$(sed -n "s/.*xdg_toplevel[@#]$toplevel\.set_app_id(\"\(.*\)\")/\1/p" "$WORK/app.err" | head -n 1)
-[ -f "$DESKTOP_DIR/$app_id.desktop" ] ||
+[ -f "$DESKTOP_DIR/$app_id.desktop.in" ] ||
     fail "the application id '$app_id' names no desktop entry in $DESKTOP_DIR"
 
 # What the compositor shows: the window's pink and, along its bottom, the message line, both

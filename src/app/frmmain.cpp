@@ -1,12 +1,11 @@
 #include "app/frmmain.h"
 
+#include "app/windowicon.h"
 #include "sheet/picturefile.h"
 
 #include <QButtonGroup>
 #include <QCoreApplication>
 #include <QFontDatabase>
-#include <QIcon>
-#include <QImageReader>
 
 #include <random>
 
@@ -31,15 +30,6 @@ QFont layoutFont(const QString &family, qreal points, int weight)
     if (!installed.contains(family))
         font.setStyleStrategy(QFont::NoFontMerging);
     return font;
-}
-
-// One size of the window's icon, read as XPM outright: left to find the format itself, Qt
-// loads every image-format plugin at start to ask which of them reads the file.
-QPixmap iconPixmap(const QString &path)
-{
-    QImageReader reader(path, "XPM");
-    reader.setAutoDetectImageFormat(false);
-    return QPixmap::fromImage(reader.read());
 }
 
 struct Swatch {
@@ -96,10 +86,7 @@ frmMain::frmMain(QWidget *parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Pafuro"));
-    QIcon icon;
-    icon.addPixmap(iconPixmap(QStringLiteral(":/icons/pafuro-16.xpm")));
-    icon.addPixmap(iconPixmap(QStringLiteral(":/icons/pafuro-32.xpm")));
-    setWindowIcon(icon);
+    setWindowIcon(pencilIcon());
     setFixedSize(496, 433);
 
     QPalette palette = this->palette();

@@ -35,9 +35,7 @@ TEST_PACKAGES=(xvfb xauth xdotool imagemagick x11-utils libx11-dev libxtst-dev l
                fusefat dosfstools)
 # What the tests on the real desktops need besides (tests/xvfb/gnome.sh, plasma.sh; each is
 # skipped where its desktop is missing): GNOME Shell, Xwayland, and PipeWire as the desktops play
-# sound; for Plasma, KWin with kaccess (in plasma-desktop) and kscreen-doctor. CI installs only
-# GNOME's for now: in a root run by tools/in-debian.sh, kaccess aborts and KWin's Xwayland does
-# not answer, which the Plasma test does not yet get past.
+# sound; for Plasma, KWin with kaccess (in plasma-desktop) and kscreen-doctor.
 DESKTOP_PACKAGES=(gnome-shell xwayland wmctrl pipewire wireplumber pipewire-pulse)
 PLASMA_PACKAGES=(kwin-wayland plasma-desktop libkscreen-bin)
 

@@ -7,8 +7,9 @@
 #    to go full screen or maximized, and btnNew clicked is two sounds heard, also with the X
 #    server's own bell on.
 # Skipped where GNOME Shell is not installed. Runs in process and mount namespaces of its own,
-# so that nothing the desktop started outlives the test, where /run/systemd shows no systemd (GNOME Shell would want a login session otherwise), beside a
-# system bus and on a private session bus.
+# so that nothing the desktop started outlives the test, where /run/systemd shows no systemd
+# (GNOME Shell would want a login session otherwise), beside a system bus and on a private
+# session bus.
 command -v gnome-shell >/dev/null || { echo "SKIP: GNOME Shell is not installed"; exit 77; }
 if [ -z "${PAFURO_PRIVATE_BUS:-}" ]; then
     [ "$(id -u)" -eq 0 ] || { echo "SKIP: GNOME Shell is run here by root only"; exit 77; }

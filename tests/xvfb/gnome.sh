@@ -8,26 +8,23 @@
 #    server's own bell on.
 # Skipped where GNOME Shell is not installed. Runs in process and mount namespaces of its own,
 # so that nothing the desktop started outlives the test, where /run/systemd shows no systemd
-# (GNOME Shell would want a login session otherwise), beside a system bus and on a private
-# session bus.
+# (GNOME Shell would want a login session otherwise), beside a system bus of its own (one it
+# shared would be gone for other tests when this one ends) and on a private session bus.
 command -v gnome-shell >/dev/null || { echo "SKIP: GNOME Shell is not installed"; exit 77; }
 if [ -z "${PAFURO_PRIVATE_BUS:-}" ]; then
     [ "$(id -u)" -eq 0 ] || { echo "SKIP: GNOME Shell is run here by root only"; exit 77; }
-    exec unshare --mount --pid --fork --kill-child --mount-proc bash -c 'mount --make-rprivate / && mkdir -p /run/systemd &&
-        mount -t tmpfs tmpfs /run/systemd && exec "$@"' bash \
+    exec unshare --mount --pid --fork --kill-child --mount-proc bash -c 'mount --make-rprivate / &&
+        for run in /run/systemd /run/dbus; do mkdir -p $run && mount -t tmpfs tmpfs $run || exit; done
+        exec "$@"' bash \
         env PAFURO_PRIVATE_BUS=1 dbus-run-session -- bash "$0" "$@"
 fi
 source "$(dirname "$0")/lib.sh" "$@"
 SHELL_PID=
 SYSTEM_BUS_PID=
-trap 'stop_app; kill $SUB_PID $REC_PID $SHELL_PID $PIPEWIRE_PIDS $SYSTEM_BUS_PID 2>/dev/null || true
-      cleanup' EXIT
+trap 'status=$?; stop_app; kill $SUB_PID $REC_PID $SHELL_PID $PIPEWIRE_PIDS $SYSTEM_BUS_PID 2>/dev/null || true
+      cleanup $status' EXIT
 
-if ! dbus-send --system --dest=org.freedesktop.DBus / org.freedesktop.DBus.Peer.Ping 2>/dev/null; then
-    mkdir -p /run/dbus
-    rm -f /run/dbus/pid /run/dbus/system_bus_socket
-    SYSTEM_BUS_PID=$(dbus-daemon --system --fork --print-pid) || fail "the system bus did not start"
-fi
+SYSTEM_BUS_PID=$(dbus-daemon --system --fork --print-pid) || fail "the system bus did not start"
 start_pipewire
 # Xwayland's sockets, which a fresh /tmp lacks.
 [ -d /tmp/.X11-unix ] || mkdir -m 1777 /tmp/.X11-unix

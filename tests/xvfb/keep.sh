@@ -11,7 +11,7 @@ start_x
 "$TOOLS/bellcount" >"$WORK/bells" 2>"$WORK/bellcount.err" &
 BELL_PID=$!
 # KEEP_SHOTS=dir keeps the screenshots for a look.
-trap 'kill "$BELL_PID" 2>/dev/null || true; [ -z "${KEEP_SHOTS:-}" ] || cp "$WORK"/*.png "$KEEP_SHOTS"/; cleanup' EXIT
+trap 'status=$?; kill "$BELL_PID" 2>/dev/null || true; [ -z "${KEEP_SHOTS:-}" ] || cp "$WORK"/*.png "$KEEP_SHOTS"/; cleanup $status' EXIT
 for _ in $(seq 50); do
     grep -q listening "$WORK/bellcount.err" && break
     sleep 0.05

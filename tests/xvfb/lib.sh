@@ -12,9 +12,18 @@ export CANBERRA_DRIVER=pulse PULSE_SERVER=unix:$WORK/no-sound-server
 XVFB_PID=
 APP_PID=
 PULSE_PID=
+# A test on a session bus of its own has the services the bus starts (the accessibility bus
+# among them) keep their sockets in the test's own folders: in a shared home, tests running at
+# once would take each other's accessibility bus away (~/.cache/at-spi/bus).
+if [ -n "${PAFURO_PRIVATE_BUS:-}" ]; then
+    export XDG_RUNTIME_DIR=$WORK/runtime HOME=$WORK/home
+    mkdir -m 700 "$XDG_RUNTIME_DIR" "$HOME"
+    dbus-update-activation-environment XDG_RUNTIME_DIR HOME
+fi
 
+# cleanup [STATUS]: a test's own trap passes the status it was called with.
 cleanup() {
-    local status=$?
+    local status=${1:-$?}
     # A failed test shows what the program said, which is otherwise thrown away with $WORK.
     if [ "$status" -ne 0 ] && [ "$status" -ne 77 ] && [ -s "$WORK/app.err" ]; then
         echo "--- the program's standard error:" >&2

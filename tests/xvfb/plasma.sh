@@ -19,8 +19,8 @@ fi
 source "$(dirname "$0")/lib.sh" "$@"
 KWIN_PID=
 KACCESS_PID=
-trap 'stop_app; kill $SUB_PID $REC_PID $KACCESS_PID $KWIN_PID $PIPEWIRE_PIDS 2>/dev/null || true
-      cleanup' EXIT
+trap 'status=$?; stop_app; kill $SUB_PID $REC_PID $KACCESS_PID $KWIN_PID $PIPEWIRE_PIDS 2>/dev/null || true
+      cleanup $status' EXIT
 
 start_pipewire
 # Xwayland's sockets, which a fresh /tmp lacks.

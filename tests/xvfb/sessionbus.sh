@@ -36,7 +36,7 @@ n=$(bus_launches A=1)
 # the root window's properties when its last client leaves, so a client stays while it is set.
 xprop -root -spy _XKB_RULES_NAMES >/dev/null &
 HOLDER=$!
-trap 'kill "$HOLDER" 2>/dev/null || true; cleanup' EXIT
+trap 'status=$?; kill "$HOLDER" 2>/dev/null || true; cleanup $status' EXIT
 xprop -root -f AT_SPI_BUS 8s -set AT_SPI_BUS "unix:path=$WORK/no-such-bus"
 n=$(bus_launches A=1)
 [ "$n" -gt 0 ] || fail "with an accessibility bus on the display, the program did not look for it"

@@ -25,7 +25,7 @@ start_sound_server
 BELL_PID=
 WESTON_PID=
 HUNG_PID=
-trap 'kill $HUNG_PID $SUB_PID $REC_PID $BELL_PID $WESTON_PID 2>/dev/null || true; cleanup' EXIT
+trap 'status=$?; kill $HUNG_PID $SUB_PID $REC_PID $BELL_PID $WESTON_PID 2>/dev/null || true; cleanup $status' EXIT
 
 # sheet_heard NAME SOUNDS COMMAND...: presses btnNew with the command given; its notice and
 # fall-back must play that many sounds of the program's own, each heard.

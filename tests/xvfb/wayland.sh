@@ -19,7 +19,7 @@ printf '[shell]\nanimation=none\nclose-animation=none\nstartup-animation=none\nf
 weston --config="$WORK/weston.ini" --backend=headless-backend.so --use-pixman --width=1280 \
     --height=1024 --idle-time=0 --socket="$WAYLAND_DISPLAY" --debug >"$WORK/weston.log" 2>&1 &
 WESTON_PID=$!
-trap 'kill "$WESTON_PID" 2>/dev/null || true; cleanup' EXIT
+trap 'status=$?; kill "$WESTON_PID" 2>/dev/null || true; cleanup $status' EXIT
 for _ in $(seq 200); do
     [ -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ] && break
     kill -0 "$WESTON_PID" 2>/dev/null || break

@@ -6,7 +6,6 @@ if [ -z "${PAFURO_PRIVATE_BUS:-}" ]; then
     exec env PAFURO_PRIVATE_BUS=1 dbus-run-session -- bash "$0" "$@"
 fi
 source "$(dirname "$0")/lib.sh" "$@"
-ATSPI=(/usr/bin/python3 "$(dirname "$0")/atspi.py")
 
 start_x
 # Start the accessibility bus, and have Qt report to it as it does while a screen reader runs.

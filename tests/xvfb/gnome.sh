@@ -28,7 +28,8 @@ SYSTEM_BUS_PID=$(dbus-daemon --system --fork --print-pid) || fail "the system bu
 start_pipewire
 # Xwayland's sockets, which a fresh /tmp lacks.
 [ -d /tmp/.X11-unix ] || mkdir -m 1777 /tmp/.X11-unix
-export XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME
+# The program reports to AT-SPI, which presses its buttons, as it does while a screen reader runs.
+export XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 gnome-shell --headless --wayland --virtual-monitor 1024x768 --wayland-display=pafuro-gnome \
     >"$WORK/shell.log" 2>&1 &
 SHELL_PID=$!

@@ -168,8 +168,7 @@ click 388 148
 expect_bells $((rung + 1)) "new sheet after the limits"
 
 # Started from a folder whose name is valid in no encoding, the program keeps beside itself.
-kill "$APP_PID"
-wait "$APP_PID" || true
+stop_app
 odd=$WORK/$'caf\xe9'
 mkdir "$odd"
 rm -rf "$WORK/app"
@@ -184,8 +183,7 @@ done
 [ "$(stat -c %s "$odd/Image.bmp" 2>/dev/null)" = 223870 ] || fail "no picture beside a program in caf\\xe9"
 [ "$root_picture" = there ] || [ ! -e /Image.bmp ] || fail "the keep wrote /Image.bmp"
 
-kill "$APP_PID"
-wait "$APP_PID" || true
+stop_app
 rm "$odd/Image.bmp"
 loader=$(ldd "$PROGRAM_BUILT" | awk '$1 ~ /^\/.*\/ld-/ { print $1 }')
 [ -x "$loader" ] || fail "no dynamic loader found for the program: $(ldd "$PROGRAM_BUILT")"

@@ -12,6 +12,7 @@ export CANBERRA_DRIVER=pulse PULSE_SERVER=unix:$WORK/no-sound-server
 XVFB_PID=
 APP_PID=
 PULSE_PID=
+ATSPI=(/usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/atspi.py")
 # A test on a session bus of its own has the services the bus starts (the accessibility bus
 # among them) keep their sockets in the test's own folders: in a shared home, tests running at
 # once would take each other's accessibility bus away (~/.cache/at-spi/bus).
@@ -149,11 +150,10 @@ press_and_hear() {
 }
 
 # Starts PipeWire with WirePlumber and its PulseAudio server, whose default sink is the null
-# sink "bellsink", as a desktop of today plays sound. Needs a session bus. Sets PIPEWIRE_PIDS.
+# sink "bellsink", as a desktop of today plays sound. Needs a test's own session bus. Sets
+# PIPEWIRE_PIDS.
 PIPEWIRE_PIDS=
 start_pipewire() {
-    export XDG_RUNTIME_DIR=$WORK/runtime HOME=$WORK/home
-    mkdir -p -m 700 "$XDG_RUNTIME_DIR" "$HOME"
     unset PULSE_SERVER
     local program
     for program in pipewire wireplumber pipewire-pulse; do
@@ -174,12 +174,22 @@ start_pipewire() {
     fail "PipeWire did not start: $(tail -n 3 "$WORK/pipewire-pulse.log")"
 }
 
-# Starts a private copy of the program; sets APP_PID and WID (the mapped main window).
-start_app() {
+# Starts a private copy of the program with the environment given as NAME=VALUE words; sets
+# APP_PID.
+launch() {
     mkdir -p "$WORK/app"
     cp "$PROGRAM_BUILT" "$WORK/app/pafuro"
-    "$WORK/app/pafuro" "$@" >"$WORK/app.out" 2>"$WORK/app.err" &
+    env "$@" "$WORK/app/pafuro" >"$WORK/app.out" 2>"$WORK/app.err" &
     APP_PID=$!
+}
+stop_app() {
+    kill "$APP_PID" 2>/dev/null || true
+    wait "$APP_PID" 2>/dev/null || true
+    APP_PID=
+}
+# Starts it on the X display; sets APP_PID and WID (the mapped main window).
+start_app() {
+    launch
     WID=
     for _ in $(seq 300); do
         WID=$(xdotool search --onlyvisible --name '^Pafuro$' 2>/dev/null | head -n 1 || true)
@@ -222,23 +232,8 @@ screenshot() { import -silent -window root "$1"; }
 
 # --- On a real desktop (gnome.sh, plasma.sh): the session's own sound server, the program
 # started as the desktop's launcher starts it, natively or through Xwayland.
-ATSPI=(/usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/atspi.py")
 RESULTS=()
 WRONG=()
-
-# Starts the program with the environment given as NAME=VALUE words; sets APP_PID.
-launch() {
-    mkdir -p "$WORK/app"
-    cp "$PROGRAM_BUILT" "$WORK/app/pafuro"
-    env QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$@" "$WORK/app/pafuro" >"$WORK/app.out" \
-        2>"$WORK/app.err" &
-    APP_PID=$!
-}
-stop_app() {
-    kill "$APP_PID" 2>/dev/null || true
-    wait "$APP_PID" 2>/dev/null || true
-    APP_PID=
-}
 
 # Counts the sounds of one new sheet and its fall-back, btnNew pressed by the command given;
 # notes the case as wrong unless exactly two are played and heard.
@@ -255,7 +250,7 @@ press_native() { "${ATSPI[@]}" press pafuro "$1"; }
 native_case() { # LABEL NAME=VALUE...
     local label=$1 size
     shift
-    launch "$@"
+    launch QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$@"
     size=$("${ATSPI[@]}" size pafuro) || fail "$label: the program did not come up"
     [ "$size" = 496x433 ] || fail "$label: the window is $size, not 496x433"
     [ -z "$(xdotool search --name '^Pafuro$' 2>/dev/null)" ] ||

@@ -66,7 +66,7 @@ for _ in $(seq 100); do
 done
 bell=$("$TOOLS/audiblebell") || fail "KWin's X display $DISPLAY does not answer"
 RESULTS+=("Plasma, Xwayland: with kaccess, the X server's own bell is $bell")
-launch "${SESSION[@]}" QT_QPA_PLATFORM=xcb
+launch "${SESSION[@]}" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_QPA_PLATFORM=xcb
 x_window "Plasma, Xwayland"
 count_beeps "Plasma, Xwayland with kaccess" press_x 388 148
 stop_app
@@ -74,7 +74,7 @@ stop_app
 # At scale 2, after the cases at scale 1.
 kscreen-doctor output.Virtual-0.scale.2 >"$WORK/kscreen.log" 2>&1 ||
     fail "could not set the scale: $(tail -n 3 "$WORK/kscreen.log")"
-launch "${SESSION[@]}"
+launch "${SESSION[@]}" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 at2=$(kept 2)
 stop_app
 [ "$at2" = "$((${at1%x*} * 2))x$((${at1#*x} * 2))" ] ||

@@ -18,7 +18,6 @@ if [ -z "${PAFURO_PRIVATE_BUS:-}" ]; then
     exec env PAFURO_PRIVATE_BUS=1 dbus-run-session -- bash "$0" "$@"
 fi
 source "$(dirname "$0")/lib.sh" "$@"
-ATSPI=(/usr/bin/python3 "$(dirname "$0")/atspi.py")
 skip() { echo "SKIP: $*"; exit 77; }
 
 start_sound_server
@@ -37,13 +36,9 @@ sheet_heard() {
 }
 # heard_over_atspi NAME PLATFORM: the program on that platform, btnNew pressed over AT-SPI.
 heard_over_atspi() {
-    QT_QPA_PLATFORM=$2 QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$WORK/app/pafuro" >"$WORK/app.out" \
-        2>"$WORK/app.err" &
-    APP_PID=$!
+    launch QT_QPA_PLATFORM=$2 QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
     sheet_heard "$1" 2 "${ATSPI[@]}" press pafuro '新しい紙にする。'
-    kill "$APP_PID"
-    wait "$APP_PID" 2>/dev/null || true
-    APP_PID=
+    stop_app
 }
 
 click() { xdotool mousemove $((WIN_X + $1)) $((WIN_Y + $2)) click 1; }

@@ -28,11 +28,8 @@ done
 [ -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ] && kill -0 "$WESTON_PID" 2>/dev/null ||
     skip "weston could not start headless: $(tail -n 3 "$WORK/weston.log")"
 
-mkdir -p "$WORK/app"
-cp "$PROGRAM_BUILT" "$WORK/app/pafuro"
 unset DISPLAY
-QT_QPA_PLATFORM=wayland WAYLAND_DEBUG=1 "$WORK/app/pafuro" >"$WORK/app.out" 2>"$WORK/app.err" &
-APP_PID=$!
+launch QT_QPA_PLATFORM=wayland WAYLAND_DEBUG=1
 # libwayland 1.23 writes an object as interface#id in its debug log, 1.21 as interface@id.
 toplevel=
 for _ in $(seq 200); do

@@ -187,22 +187,28 @@ stop_app() {
     wait "$APP_PID" 2>/dev/null || true
     APP_PID=
 }
-# Starts it on the X display; sets APP_PID and WID (the mapped main window).
-start_app() {
-    launch
-    WID=
+# await_window LABEL: waits for the program's mapped window on the X display, its own and not
+# the frame a window manager gives the same name; sets WID.
+await_window() {
     for _ in $(seq 300); do
-        WID=$(xdotool search --onlyvisible --name '^Pafuro$' 2>/dev/null | head -n 1 || true)
-        [ -n "$WID" ] && break
+        WID=$(xdotool search --all --onlyvisible --pid "$APP_PID" --name '^Pafuro$' 2>/dev/null |
+            head -n 1 || true)
+        [ -n "$WID" ] && return 0
         if ! kill -0 "$APP_PID" 2>/dev/null; then
             local status=0
             wait "$APP_PID" || status=$?
             APP_PID=
-            fail "the program ended with status $status before its window appeared"
+            fail "$1: the program ended with status $status before its window appeared:
+$(tail -n 3 "$WORK/app.err")"
         fi
         sleep 0.05
     done
-    [ -n "$WID" ] || fail "the window did not appear"
+    fail "$1: the window did not appear"
+}
+# Starts it on the X display; sets APP_PID and WID.
+start_app() {
+    launch
+    await_window "at start"
     # Where the client area lies on the screen.
     eval "$(xdotool getwindowgeometry --shell "$WID")"
     WIN_X=$X
@@ -263,16 +269,7 @@ native_case() { # LABEL NAME=VALUE...
 # (the client area's origin as xwininfo tells it: a reparented window's own geometry is
 # relative to its frame).
 x_window() { # LABEL
-    WID=
-    for _ in $(seq 300); do
-        # The program's own window, not the frame a window manager gives it the same name.
-        WID=$(xdotool search --all --onlyvisible --pid "$APP_PID" --name '^Pafuro$' 2>/dev/null |
-            head -n 1 || true)
-        [ -n "$WID" ] && break
-        kill -0 "$APP_PID" 2>/dev/null || fail "$1: the program ended: $(tail -n 3 "$WORK/app.err")"
-        sleep 0.05
-    done
-    [ -n "$WID" ] || fail "$1: the window did not appear"
+    await_window "$1"
     # A click before the window manager has given it the focus can be lost.
     for _ in $(seq 60); do
         [ "$(xdotool getactivewindow 2>/dev/null)" = "$WID" ] && break

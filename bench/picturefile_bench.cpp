@@ -54,7 +54,7 @@ void BM_Write(benchmark::State &state)
     const QImage image = window->画板->image();
     picturefile::Failure failure;
     for (auto _ : state) {
-        if (!picturefile::write(image, window->picturePath, &failure) &&
+        if (!picturefile::write(image, window->picturePlace, &failure) &&
             failed(state, failure.detail))
             break;
     }
@@ -65,7 +65,7 @@ void BM_Read(benchmark::State &state)
     window->btnSave_Click();
     picturefile::Failure failure;
     for (auto _ : state) {
-        const QImage image = picturefile::read(window->picturePath, &failure);
+        const QImage image = picturefile::read(window->picturePlace, &failure);
         if (image.isNull() && failed(state, failure.detail))
             break;
         benchmark::DoNotOptimize(image.constBits());
@@ -75,7 +75,7 @@ void BM_Read(benchmark::State &state)
 void BM_Decode(benchmark::State &state)
 {
     window->btnSave_Click();
-    QFile file(QFile::decodeName(window->picturePath));
+    QFile file(QFile::decodeName(window->picturePlace.path()));
     file.open(QIODevice::ReadOnly);
     const QByteArray bytes = file.readAll();
     picturefile::Failure failure;
@@ -107,7 +107,8 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "%s: %s\n", qUtf8Printable(path), qUtf8Printable(failure.detail));
         std::abort();
     };
-    w->picturePath = QFile::encodeName(dir.filePath(QStringLiteral("Image.bmp")));
+    w->picturePlace =
+        picturefile::Place(QFile::encodeName(dir.filePath(QStringLiteral("Image.bmp"))));
     // A picture with something on it: discs in several colours and sizes.
     for (int i = 0; i < 40; ++i) {
         w->state.PenRed = (i * 53) & 0xff;

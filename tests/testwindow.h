@@ -37,7 +37,8 @@ struct TestWindow {
                                const picturefile::Failure &failure) {
             reports.append({path, failure.why, failure.detail});
         };
-        w.picturePath = QFile::encodeName(dir.filePath(QStringLiteral("Image.bmp")));
+        w.picturePlace =
+            picturefile::Place(QFile::encodeName(dir.filePath(QStringLiteral("Image.bmp"))));
     }
 
     // Shown, on that screen if one is given, and exposed.
@@ -84,7 +85,7 @@ struct TestWindow {
 
     QByteArray pictureBytes() const
     {
-        QFile file(QFile::decodeName(w.picturePath));
+        QFile file(QFile::decodeName(w.picturePlace.path()));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 };

@@ -82,7 +82,7 @@ frmMain::frmMain(QWidget *parent)
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
       random([generator = std::mt19937()]() mutable { return toUnit(generator()); }),
-      picturePath(picturefile::pathBesideProgram())
+      picturePlace(picturefile::pathBesideProgram())
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Pafuro"));

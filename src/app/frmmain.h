@@ -5,6 +5,7 @@
 #include "app/staterecord.h"
 #include "notice/messageline.h"
 #include "sheet/failure.h"
+#include "sheet/picturefile.h"
 #include "surface/drawingsurface.h"
 
 #include <QLabel>
@@ -34,9 +35,9 @@ public:
     // and a modal error box.
     std::function<void(picturefile::Action, const QString &path, const picturefile::Failure &)>
         reportError;
-    // The picture file's path as the file system's bytes, in the executable's folder unless a
-    // test points it elsewhere; empty when that folder cannot be known.
-    QByteArray picturePath;
+    // The picture file, in the executable's folder unless a test points it elsewhere; not known
+    // when that folder cannot be known.
+    picturefile::Place picturePlace;
 
     DrawingSurface *画板;
     ColourButton *btnSave;

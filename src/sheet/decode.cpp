@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QImageReader>
 
+#include <bit>
 #include <cerrno>
 #include <cstdlib>
 #include <new>
@@ -59,6 +60,47 @@ QSize bitmapSize(const QByteArray &bytes)
     return QSize(std::abs(qint32(u32(18))), std::abs(qint32(u32(22))));
 }
 
+// Qt widens a 16-bit bitmap's channels of 5 or 6 bits by a shift, so that white comes out as
+// (248, 248, 248). Each channel is spread over the whole range here, by repeating its bits, as
+// other readers do.
+void widenSixteenBitChannels(const QByteArray &bytes, QImage *image)
+{
+    const auto at = [&](int i) { return quint32(uchar(bytes[i])); };
+    const auto u32 = [&](int i) {
+        return at(i) | at(i + 1) << 8 | at(i + 2) << 16 | at(i + 3) << 24;
+    };
+    if (bytes.size() < 70 || !bytes.startsWith("BM") || u32(14) < 40 ||
+        (at(28) | at(29) << 8) != 16)
+        return;
+    const bool fields = u32(30) == 3;
+    if (u32(30) != 0 && !fields)
+        return;
+    const quint32 alphaMask = fields && u32(14) >= 56 ? u32(66) : 0;
+    const quint32 masks[4] = {fields ? u32(54) : 0x7c00, fields ? u32(58) : 0x03e0,
+                              fields ? u32(62) : 0x001f, alphaMask};
+    int table[4][256];
+    for (int c = 0; c < 4; ++c) {
+        const int bits = std::popcount(masks[c] & 0xffff);
+        for (int value = 0; value < 256; ++value) {
+            const int kept = bits > 0 && bits < 8 ? value >> (8 - bits) : -1;
+            int widened = 0;
+            for (int shift = 8 - bits; kept >= 0 && shift > -bits; shift -= bits)
+                widened |= shift >= 0 ? kept << shift : kept >> -shift;
+            table[c][value] = kept >= 0 ? widened : value;
+        }
+    }
+    if (image->format() != QImage::Format_RGB32 && image->format() != QImage::Format_ARGB32)
+        *image = image->convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image->height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image->scanLine(y));
+        for (int x = 0; x < image->width(); ++x) {
+            const QRgb p = line[x];
+            line[x] = qRgba(table[0][qRed(p)], table[1][qGreen(p)], table[2][qBlue(p)],
+                            alphaMask ? table[3][qAlpha(p)] : qAlpha(p));
+        }
+    }
+}
+
 QImage decodeBytes(const QByteArray &bytes, Failure *failure)
 {
     QBuffer buffer;
@@ -85,13 +127,8 @@ QImage decodeBytes(const QByteArray &bytes, Failure *failure)
     const QImage::Format format = reader.imageFormat();
     if (!size.isValid())
         size = bitmapSize(bytes);
-    if (size.isValid()) {
-        // Of a picture whose depth is not told, at least one bit to the pixel.
-        const int bits =
-            format != QImage::Format_Invalid ? QImage::toPixelFormat(format).bitsPerPixel() : 1;
-        if (!fitsInMemory(size, bits, failure))
-            return QImage();
-    }
+    if (size.isValid() && !fitsInMemory(size, failure))
+        return QImage();
     if (size.isValid() && format != QImage::Format_Invalid) {
         image = QImage(size, format);
         if (image.isNull()) {
@@ -106,15 +143,16 @@ QImage decodeBytes(const QByteArray &bytes, Failure *failure)
         fail(failure, known ? Why::UnsupportedFormat : Why::NotAPicture, 0, reader.errorString());
         return QImage();
     }
+    if (reader.format() == "bmp")
+        widenSixteenBitChannels(bytes, &image);
     return image;
 }
 
 } // namespace
 
-bool fitsInMemory(const QSize &size, int bitsPerPixel, Failure *failure)
+bool fitsInMemory(const QSize &size, Failure *failure)
 {
-    if (qint64(size.width()) * size.height() * bitsPerPixel / 8 <=
-        qint64(AllocationLimitMiB) * 1024 * 1024)
+    if (qint64(size.width()) * size.height() * 4 <= qint64(AllocationLimitMiB) * 1024 * 1024)
         return true;
     return fail(failure, Why::TooLarge, 0,
                 QStringLiteral("The picture is %1 x %2 pixels, more than %3 MiB")

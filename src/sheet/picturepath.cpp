@@ -1,14 +1,13 @@
-// Where the picture goes: beside the program's own file, and through links to the file they lead
-// to. Not QCoreApplication::applicationDirPath(): it reads /proc/self/exe, which is the dynamic
-// loader for a program started through it, and it hands back a QString, lossy for a folder
-// named in no encoding. Links are followed here because a keep must know the node it replaces.
+// Where the picture goes: beside the program's own file, in the folder that was the program's
+// when it started. Not QCoreApplication::applicationDirPath(): it reads /proc/self/exe, which is
+// the dynamic loader for a program started through it, and it hands back a QString, lossy for a
+// folder named in no encoding.
 #include "sheet/folder.h"
 #include "sheet/picturefile.h"
 
 #include <QFile>
 
 #include <cerrno>
-#include <climits>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -35,36 +34,24 @@ void splitPath(const QByteArray &path, QByteArray *folder, QByteArray *name)
     *name = path.mid(slash + 1);
 }
 
-bool followLinks(Target *target, Failure *failure)
+QByteArray handlePath(int fd)
 {
-    for (int links = 0;; ++links) {
-        if (target->name.isEmpty() || target->name == "." || target->name == "..")
-            return fail(failure, Why::NotAFile, EISDIR);
-        if (::fstatat(target->folder.get(), target->name.constData(), &target->status,
-                      AT_SYMLINK_NOFOLLOW) != 0) {
-            target->exists = false;
-            return errno == ENOENT || failSystem(failure, errno);
-        }
-        target->exists = true;
-        if (!S_ISLNK(target->status.st_mode))
-            return true;
-        if (links == 40)
-            return failSystem(failure, ELOOP);
-        QByteArray to(qsizetype(target->status.st_size) + PATH_MAX + 1, '\0');
-        const ssize_t length = ::readlinkat(target->folder.get(), target->name.constData(),
-                                            to.data(), size_t(to.size()));
-        if (length < 0)
-            return failSystem(failure, errno);
-        to.truncate(length);
-        QByteArray folder;
-        splitPath(to, &folder, &target->name);
-        if (to.contains('/')) {
-            Descriptor next = openFolder(target->folder.get(), folder);
-            if (!next.valid())
-                return failSystem(failure, errno);
-            target->folder = std::move(next);
-        }
-    }
+    return "/proc/self/fd/" + QByteArray::number(fd);
+}
+
+bool sameNode(const struct stat &a, const struct stat &b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+Place::Place(const QByteArray &path) : m_path(path)
+{
+    if (path.isEmpty())
+        return;
+    QByteArray folder;
+    splitPath(path, &folder, &m_name);
+    m_folder = openFolder(AT_FDCWD, folder);
+    m_error = m_folder.valid() ? 0 : errno;
 }
 
 namespace {
@@ -119,9 +106,17 @@ QByteArray pathBesideProgram()
     return slash < 0 ? QByteArray() : program.left(slash + 1) + "Image.bmp";
 }
 
-QString displayPath(const QByteArray &path)
+QString Place::shown() const
 {
-    return path.isEmpty() ? QStringLiteral("Image.bmp") : QFile::decodeName(path);
+    if (!known())
+        return QStringLiteral("Image.bmp");
+    // The folder's path now, as the system knows it; the path it was named by where it has none
+    // (it was removed, or its path is longer than a path may be).
+    const QByteArray folder =
+        m_folder.valid() ? linkText(handlePath(m_folder.get())) : QByteArray();
+    if (!folder.startsWith('/') || folder.endsWith(" (deleted)"))
+        return QFile::decodeName(m_path);
+    return QFile::decodeName(folder == "/" ? folder + m_name : folder + '/' + m_name);
 }
 
 } // namespace picturefile

@@ -1,6 +1,7 @@
 // The bounded read of the picture file. Not QFile: it names files by QString paths (a folder
 // named in no encoding, a path longer than the system takes whole), and it opens a pipe or a
-// device as readily as a file, and then waits on it or reads without end.
+// device as readily as a file, and then waits on it or reads without end. The file read is the
+// one the kernel found under the name and that was checked, whatever takes the name meanwhile.
 #include "sheet/folder.h"
 #include "sheet/picturefile.h"
 
@@ -15,34 +16,14 @@ namespace picturefile {
 namespace {
 
 // Reads what a regular file holds: its size's worth, more only if it grows, never past the cap.
-bool readFile(const QByteArray &path, QByteArray *bytes, Failure *failure)
+bool readFile(const Place &place, QByteArray *bytes, Failure *failure)
 {
-    if (path.isEmpty())
-        return failFolderUnknown(failure);
-    // Read relative to its folder, as it is kept, so that a path too long to name whole works.
-    QByteArray folderPath;
-    QByteArray name;
-    splitPath(path, &folderPath, &name);
-    const Descriptor folder(
-        ::openat(AT_FDCWD, folderPath.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (!folder.valid())
-        return failSystem(failure, errno);
-    // Nothing but a regular file is opened: opening a device or a pipe may do something or wait.
     struct stat status{};
-    if (::fstatat(folder.get(), name.constData(), &status, 0) != 0)
-        return failSystem(failure, errno);
-    if (!S_ISREG(status.st_mode))
-        return failNotAFile(failure, status.st_mode);
+    const Descriptor fd = openForReading(place, &status, failure);
+    if (!fd.valid())
+        return false;
     if (status.st_size > MaxFileBytes)
         return fail(failure, Why::TooLarge, EFBIG);
-    const Descriptor fd(
-        ::openat(folder.get(), name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (!fd.valid())
-        return failSystem(failure, errno);
-    if (::fstat(fd.get(), &status) != 0)
-        return failSystem(failure, errno);
-    if (!S_ISREG(status.st_mode))
-        return failNotAFile(failure, status.st_mode);
     bytes->resize(qsizetype(std::min<qint64>(status.st_size, MaxFileBytes)) + 1);
     qsizetype filled = 0;
     for (;;) {
@@ -66,11 +47,11 @@ bool readFile(const QByteArray &path, QByteArray *bytes, Failure *failure)
 
 } // namespace
 
-QImage read(const QByteArray &path, Failure *failure)
+QImage read(const Place &place, Failure *failure)
 {
     try {
         QByteArray bytes;
-        if (!readFile(path, &bytes, failure))
+        if (!readFile(place, &bytes, failure))
             return QImage();
         return decode(bytes, failure);
     } catch (const std::bad_alloc &) {

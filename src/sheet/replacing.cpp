@@ -2,10 +2,7 @@
 // it. QSaveFile keeps the permission bits only; owner, group, ACL and attributes are done here.
 #include "sheet/replacing.h"
 
-#include <QList>
-
 #include <cerrno>
-#include <cstring>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -28,51 +25,11 @@ bool mayReplace(unsigned mode, int writeError, Failure *failure)
 
 namespace {
 
-// Whether an attribute goes with the picture: the access ACL, which the group bits answer to,
-// and the user's own. Others belong to the system (a security label) or need privileges.
-bool carried(const char *name)
-{
-    return std::strncmp(name, "user.", 5) == 0 || std::strcmp(name, "system.posix_acl_access") == 0;
-}
-
-// Calls `get` with a buffer until it fits; the attributes may change in between.
-template <typename Get> bool fetch(QByteArray *into, Get get)
-{
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        const ssize_t size = get(nullptr, 0);
-        if (size < 0)
-            return false;
-        into->resize(size);
-        const ssize_t got = get(into->data(), size_t(size));
-        if (got >= 0) {
-            into->truncate(got);
-            return true;
-        }
-        if (errno != ERANGE)
-            return false;
-    }
-    return false;
-}
-
 bool copyAttributes(int fd, const Target &old, Failure *failure)
 {
-    // The old file by a name that works whatever the length of its path.
-    const QByteArray path =
-        "/proc/self/fd/" + QByteArray::number(old.folder.get()) + '/' + old.name;
-    QByteArray names;
-    if (!fetch(&names,
-               [&](char *to, size_t size) { return ::llistxattr(path.constData(), to, size); }))
-        return errno == ENOTSUP || errno == ENOSYS || failSystem(failure, errno);
     bool hasAcl = false;
-    for (const QByteArray &name : names.split('\0')) {
-        if (name.isEmpty() || !carried(name.constData()))
-            continue;
+    for (const auto &[name, value] : old.attributes) {
         hasAcl = hasAcl || name == "system.posix_acl_access";
-        QByteArray value;
-        if (!fetch(&value, [&](char *to, size_t size) {
-                return ::lgetxattr(path.constData(), name.constData(), to, size);
-            }))
-            return errno == ENODATA || failSystem(failure, errno);
         if (::fsetxattr(fd, name.constData(), value.constData(), size_t(value.size()), 0) != 0)
             return failSystem(failure, errno);
     }

@@ -32,24 +32,25 @@ void frmMain::btnSave_Click()
 {
     CancelNotice();
     picturefile::Failure failure;
-    const QImage image = picturefile::overPicture(画板->image(), 画板->picture(), &failure);
-    const QByteArray path = picturePath;
-    if (image.isNull() || !picturefile::write(image, path, &failure)) {
-        reportError(picturefile::Action::Keep, picturefile::displayPath(path), failure);
+    const QImage image =
+        picturefile::overPicture(画板->image(), 画板->picture(), 画板->backColorPixel(), &failure);
+    if (image.isNull() || !picturefile::write(image, picturePlace, &failure)) {
+        reportError(picturefile::Action::Keep, picturePlace.shown(), failure);
         return;
     }
     ShowNotice(QStringLiteral("とっておいたよん♪"));
 }
 
-// The whole picture stays with the canvas, which shows its top-left: a keep writes the rest too.
+// The whole picture stays with the canvas, which shows its top-left: a keep writes the rest too,
+// so a picture is taken only where the canvas over it can be kept whole.
 void frmMain::btnOpen_Click()
 {
     CancelNotice();
-    const QByteArray path = picturePath;
     picturefile::Failure failure;
-    const QImage picture = picturefile::read(path, &failure);
-    if (picture.isNull()) {
-        reportError(picturefile::Action::Reopen, picturefile::displayPath(path), failure);
+    const QImage picture = picturefile::read(picturePlace, &failure);
+    if (picture.isNull() ||
+        !picturefile::fitsInMemory(画板->image().size().expandedTo(picture.size()), &failure)) {
+        reportError(picturefile::Action::Reopen, picturePlace.shown(), failure);
         return;
     }
     画板->setPicture(picture);

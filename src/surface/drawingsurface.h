@@ -19,6 +19,7 @@ public:
     explicit DrawingSurface(QWidget *parent = nullptr);
 
     void setBackColor(std::int32_t colourValue);
+    QRgb backColorPixel() const { return toPixel(m_backColor); }
     void setFillColor(std::int32_t colourValue) { m_fill = toPixel(colourValue); }
     void setForeColor(std::int32_t colourValue) { m_outline = toPixel(colourValue); }
     void clear();

@@ -257,7 +257,7 @@ void PaintTest::dragBelongsToItsControl()
     QVERIFY(app.w.黒色->isChecked());
     QVERIFY(app.w.普通->isChecked());
     QVERIFY(app.w.紙の色[1]->isChecked());
-    QVERIFY(!QFile::exists(QFile::decodeName(app.w.picturePath)));
+    QVERIFY(!QFile::exists(QFile::decodeName(app.w.picturePlace.path())));
     QCOMPARE(app.beeps, 0);
 }
 

@@ -57,7 +57,8 @@ int keepForEver(const QString &directory)
         return 2;
     frmMain w;
     w.beep = [] {};
-    w.picturePath = QFile::encodeName(directory + QStringLiteral("/Image.bmp"));
+    w.picturePlace =
+        picturefile::Place(QFile::encodeName(directory + QStringLiteral("/Image.bmp")));
     w.reportError = [](picturefile::Action, const QString &path,
                        const picturefile::Failure &failure) {
         std::fprintf(stderr, "keep failed: %s: %s\n", qPrintable(path), qPrintable(failure.detail));
@@ -122,7 +123,8 @@ private slots:
             keeps += progress->keeps;
 
             picturefile::Failure failure;
-            const QImage kept = picturefile::read(QFile::encodeName(picture), &failure);
+            const QImage kept =
+                picturefile::read(picturefile::Place(QFile::encodeName(picture)), &failure);
             QVERIFY2(
                 !kept.isNull(),
                 qPrintable(QStringLiteral("after kill %1: %2").arg(kills).arg(failure.detail)));
@@ -151,7 +153,8 @@ private slots:
         for (const QString &name : strays) {
             QVERIFY2(saveFileName.match(name).hasMatch(), qPrintable(name));
             picturefile::Failure failure;
-            const QImage left = picturefile::read(QFile::encodeName(dir.filePath(name)), &failure);
+            const QImage left = picturefile::read(
+                picturefile::Place(QFile::encodeName(dir.filePath(name))), &failure);
             QVERIFY2(!left.isNull(), qPrintable(name + QStringLiteral(": ") + failure.detail));
             const QImage pixels = left.convertToFormat(QImage::Format_RGB32);
             QVERIFY2(pixels == expected[0] || pixels == expected[1], qPrintable(name));
@@ -186,7 +189,7 @@ private slots:
                            const picturefile::Failure &failure) {
             QFAIL(qPrintable(failure.detail));
         };
-        w.picturePath = QFile::encodeName(picture);
+        w.picturePlace = picturefile::Place(QFile::encodeName(picture));
         w.btnSave_Click();
         QStringList left =
             QDir(dir.path())

@@ -40,17 +40,28 @@ namespace {
 QtMessageHandler qtHandler = nullptr;
 QList<std::tuple<QtMsgType, QString, QString>> held;
 
-// The display Qt goes to: Wayland's where the platform asked for is Wayland, else X's.
-bool waylandAsked()
+// The platforms Qt tries, in its order: those named in QT_QPA_PLATFORM, else Wayland first in a
+// session that says it is one, and X.
+QList<QByteArray> platformsTried()
 {
-    return qgetenv("QT_QPA_PLATFORM").startsWith("wayland");
+    QByteArray names = qgetenv("QT_QPA_PLATFORM");
+    if (names.isEmpty())
+        names = qgetenv("XDG_SESSION_TYPE") == "wayland" ? "wayland;xcb" : "xcb";
+    QList<QByteArray> platforms;
+    for (const QByteArray &name : names.split(';'))
+        platforms.append(name.left(name.indexOf(':')));
+    return platforms;
+}
+
+QByteArray waylandDisplayName()
+{
+    const QByteArray name = qgetenv("WAYLAND_DISPLAY");
+    return name.isEmpty() ? QByteArray("wayland-0") : name;
 }
 
 bool waylandDisplayAnswers()
 {
-    QByteArray name = qgetenv("WAYLAND_DISPLAY");
-    if (name.isEmpty())
-        name = "wayland-0";
+    QByteArray name = waylandDisplayName();
     if (!name.startsWith('/'))
         name = qgetenv("XDG_RUNTIME_DIR") + '/' + name;
     sockaddr_un address{};
@@ -80,21 +91,27 @@ void holdWhileConnecting(QtMsgType type, const QMessageLogContext &context, cons
         held.append({type, QString::fromUtf8(context.category), text});
         return;
     }
-    // Qt ends here also when the display is there but its platform plugin cannot be loaded
+    // Qt ends here also when a display is there but its platform plugin cannot be loaded
     // (a library missing, a platform misspelt); then Qt's own words say what is wrong.
-    if (waylandAsked() ? waylandDisplayAnswers() : xDisplayAnswers()) {
+    QByteArrayList tried;
+    bool displayThere = false;
+    for (const QByteArray &platform : platformsTried()) {
+        const bool wayland = platform.startsWith("wayland");
+        if (!wayland && platform != "xcb") {
+            displayThere = true;
+            break;
+        }
+        displayThere = displayThere || (wayland ? waylandDisplayAnswers() : xDisplayAnswers());
+        const QByteArray name = wayland ? waylandDisplayName() : qgetenv("DISPLAY");
+        tried.append((wayland ? "Wayland display " : "X display ") +
+                     (name.isEmpty() ? QByteArray("(none set)") : name));
+    }
+    if (displayThere) {
         held.append({QtCriticalMsg, QString::fromUtf8(context.category), text});
         passOnHeldMessages();
         std::_Exit(1);
     }
-    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
-    const QByteArray display = waylandAsked() ? qgetenv("WAYLAND_DISPLAY") : qgetenv("DISPLAY");
-    std::fprintf(
-        stderr, "pafuro: cannot open display %s%s\n",
-        display.isEmpty() ? "(none set)" : display.constData(),
-        platform.isEmpty()
-            ? ""
-            : qPrintable(QStringLiteral(" (platform %1)").arg(QString::fromLocal8Bit(platform))));
+    std::fprintf(stderr, "pafuro: cannot open %s\n", tried.join(" nor ").constData());
     std::fflush(stderr);
     std::_Exit(1);
 }
@@ -159,7 +176,7 @@ void skipSessionBusLaunch()
     const QString runtimeDir = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtimeDir.isEmpty() && QFileInfo::exists(runtimeDir + QStringLiteral("/bus")))
         return;
-    if (!waylandAsked() && accessibilityBusOnDisplay())
+    if (!platformsTried().first().startsWith("wayland") && accessibilityBusOnDisplay())
         return;
     qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
 }

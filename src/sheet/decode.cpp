@@ -114,7 +114,8 @@ QImage decodeBytes(const QByteArray &bytes, Failure *failure)
              QStringLiteral("The first frame of the GIF picture does not fill it"));
         return QImage();
     }
-    if (reader.format() == "bmp" && bitmapDataPastEnd(bytes)) {
+    const bool bitmap = reader.format() == "bmp";
+    if (bitmap && bitmapDataPastEnd(bytes)) {
         fail(failure, Why::NotAPicture, 0,
              QStringLiteral("The bitmap's pixel data lies past the end of the file"));
         return QImage();
@@ -143,7 +144,7 @@ QImage decodeBytes(const QByteArray &bytes, Failure *failure)
         fail(failure, known ? Why::UnsupportedFormat : Why::NotAPicture, 0, reader.errorString());
         return QImage();
     }
-    if (reader.format() == "bmp")
+    if (bitmap)
         widenSixteenBitChannels(bytes, &image);
     return image;
 }

@@ -767,8 +767,14 @@ private slots:
         QTest::newRow("bmp 1 bit") << bitmap(two, sixteen.mid(0, 2), {.bits = 1}) << two << 0 << 0;
         QTest::newRow("bmp 4 bit") << bitmap(many, sixteen, {.bits = 4}) << many << 0 << 0;
         QTest::newRow("bmp 8 bit") << bitmap(many, sixteen, {.bits = 8}) << many << 0 << 0;
-        // Five bits keep a component to within 8.
-        QTest::newRow("bmp 16 bit") << bitmap(many, {}, {.bits = 16}) << many << 8 << 0;
+        // Its channels of 5 or 6 bits span the whole range, as another decoder reads them.
+        const QByteArray fiveFiveFive = bitmap(many, {}, {.bits = 16});
+        QTest::newRow("bmp 16 bit") << fiveFiveFive << decodedElsewhere(fiveFiveFive) << 0 << 0;
+        const QByteArray fiveSixFive = bitmap(
+            many, {},
+            {.bits = 16, .compression = Compression::BitFields, .masks = {0xf800, 0x07e0, 0x1f}});
+        QTest::newRow("bmp 16 bit 5-6-5")
+            << fiveSixFive << decodedElsewhere(fiveSixFive) << 0 << 0;
         QTest::newRow("bmp 24 bit") << bitmap(many) << many << 0 << 0;
         QTest::newRow("bmp 32 bit") << bitmap(many, {}, {.bits = 32}) << many << 0 << 0;
         QTest::newRow("bmp 4 bit RLE")

@@ -49,7 +49,7 @@ QList<QByteArray> platformsTried()
         names = qgetenv("XDG_SESSION_TYPE") == "wayland" ? "wayland;xcb" : "xcb";
     QList<QByteArray> platforms;
     for (const QByteArray &name : names.split(';'))
-        platforms.append(name.left(name.indexOf(':')));
+        platforms.append(name.contains(':') ? name.left(name.indexOf(':')) : name);
     return platforms;
 }
 

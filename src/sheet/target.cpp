@@ -68,7 +68,8 @@ bool readAttributes(Target *target, Failure *failure)
 {
     const QByteArray node = handlePath(target->node.get());
     QByteArray names;
-    if (!fetch(&names, [&](char *to, size_t size) { return ::listxattr(node.constData(), to, size); }))
+    if (!fetch(&names,
+               [&](char *to, size_t size) { return ::listxattr(node.constData(), to, size); }))
         return errno == ENOTSUP || errno == ENOSYS || failSystem(failure, errno);
     for (const QByteArray &name : names.split('\0')) {
         if (name.isEmpty() || !carried(name.constData()))
@@ -122,8 +123,9 @@ bool resolveMissing(const Place &place, Target *target, Failure *failure)
     }
     if (!S_ISLNK(own.st_mode))
         return failSystem(failure, EAGAIN);
-    target->node = Descriptor(::openat(place.folder(), place.name().constData(),
-                                       O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666));
+    target->node =
+        Descriptor(::openat(place.folder(), place.name().constData(),
+                            O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666));
     if (!target->node.valid())
         return failSystem(failure, errno);
     target->created = true;

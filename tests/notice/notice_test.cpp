@@ -137,10 +137,14 @@ private slots:
         if (action == Action::Keep)
             QVERIFY(QDir(t.dir.path()).mkdir(QStringLiteral("Image.bmp")));
         TestWindow::click(t.w.btnNew);
+        t.stamp(100, 100);
         const QImage shown = t.w.InfoDis->grab().toImage();
+        const QImage canvas = t.canvas();
 
         TestWindow::click(buttonOf(t.w, action));
         QCOMPARE(t.reports.size(), 1);
+        QCOMPARE(t.reports[0].path, t.dir.filePath(QStringLiteral("Image.bmp")));
+        QCOMPARE(t.canvas(), canvas);
         QCOMPARE(t.beeps, 1);
         QCOMPARE(t.w.InfoDis->text(), newSheetNotice);
         QCOMPARE(t.w.InfoDis->grab().toImage(), shown);

@@ -773,8 +773,7 @@ private slots:
         const QByteArray fiveSixFive = bitmap(
             many, {},
             {.bits = 16, .compression = Compression::BitFields, .masks = {0xf800, 0x07e0, 0x1f}});
-        QTest::newRow("bmp 16 bit 5-6-5")
-            << fiveSixFive << decodedElsewhere(fiveSixFive) << 0 << 0;
+        QTest::newRow("bmp 16 bit 5-6-5") << fiveSixFive << decodedElsewhere(fiveSixFive) << 0 << 0;
         QTest::newRow("bmp 24 bit") << bitmap(many) << many << 0 << 0;
         QTest::newRow("bmp 32 bit") << bitmap(many, {}, {.bits = 32}) << many << 0 << 0;
         QTest::newRow("bmp 4 bit RLE")

@@ -1,6 +1,7 @@
 // The message line: each action's notice with one beep, the resting text two seconds later with
 // a second beep, and a failed action that leaves the line as it was; and which way a beep goes.
 #include "notice/beepway.h"
+#include "notice/playerpolicy.h"
 #include "testwindow.h"
 
 #include <QDir>
@@ -30,6 +31,8 @@ QAbstractButton *buttonOf(frmMain &w, Action action)
 Q_DECLARE_METATYPE(Action)
 Q_DECLARE_METATYPE(BeepWay)
 Q_DECLARE_METATYPE(BellFacts)
+Q_DECLARE_METATYPE(PlayerPolicy)
+Q_DECLARE_METATYPE(PlayerState)
 
 class NoticeTest : public QObject {
     Q_OBJECT
@@ -181,6 +184,67 @@ private slots:
         QFETCH(BellFacts, facts);
         QFETCH(BeepWay, way);
         QCOMPARE(beepWay(facts), way);
+    }
+
+    // The player's rules of time: a policy with its history, what it says at an instant (in ms
+    // from the first ring), and whether a fresh connection may be made then.
+    void playerRules_data()
+    {
+        QTest::addColumn<PlayerPolicy>("policy");
+        QTest::addColumn<int>("now");
+        QTest::addColumn<PlayerState>("state");
+        QTest::addColumn<bool>("connect");
+        using enum PlayerState;
+        using Outcome = PlayerPolicy::Outcome;
+        const auto at = [](int ms) {
+            return PlayerPolicy::TimePoint(std::chrono::milliseconds(ms));
+        };
+        PlayerPolicy fresh, busy, takenLate, dropped, played, failed, failedAgain, lateBeep, stuck,
+            noLibrary;
+        busy.admit(at(0), at(0));
+        takenLate.admit(at(0), at(1000));
+        dropped.admit(at(0), at(1001));
+        played = busy;
+        played.mayConnect(at(0));
+        played.settle(Outcome::Played, true);
+        failed = busy;
+        failed.mayConnect(at(0));
+        failed.settle(Outcome::Failed, false);
+        // A connection that played fails at 5000; a fresh one is made at once and fails too.
+        failedAgain = played;
+        failedAgain.admit(at(5000), at(5000));
+        failedAgain.mayConnect(at(5000));
+        failedAgain.settle(Outcome::Failed, false);
+        lateBeep = busy;
+        lateBeep.mayConnect(at(0));
+        lateBeep.settle(Outcome::Late, true);
+        stuck = failed;
+        stuck.admit(at(500), at(500));
+        noLibrary.disable();
+        QTest::newRow("fresh") << fresh << 0 << Ready << true;
+        QTest::newRow("busy for a second") << busy << 1000 << Ready << true;
+        QTest::newRow("busy for longer: stuck") << busy << 1001 << Stuck << true;
+        QTest::newRow("taken up a second after its ring") << takenLate << 2001 << Stuck << true;
+        QTest::newRow("taken up later: dropped") << dropped << 2002 << Ready << true;
+        QTest::newRow("played") << played << 100 << Played << false;
+        QTest::newRow("failed: silent till the pause is over") << failed << 2999 << Silent << false;
+        QTest::newRow("failed: the pause over") << failed << 3000 << Ready << true;
+        QTest::newRow("played, failed again") << failedAgain << 7999 << Silent << false;
+        QTest::newRow("played, failed again, pause over") << failedAgain << 8000 << Ready << true;
+        QTest::newRow("a late beep plays nothing") << lateBeep << 100 << Ready << false;
+        QTest::newRow("stuck while silent") << stuck << 1501 << Stuck << false;
+        QTest::newRow("no sound library") << noLibrary << 60000 << Silent << true;
+    }
+
+    void playerRules()
+    {
+        QFETCH(PlayerPolicy, policy);
+        QFETCH(int, now);
+        QFETCH(PlayerState, state);
+        QFETCH(bool, connect);
+        const PlayerPolicy::TimePoint instant{std::chrono::milliseconds(now)};
+        QCOMPARE(policy.state(instant), state);
+        QCOMPARE(policy.mayConnect(instant), connect);
     }
 };
 

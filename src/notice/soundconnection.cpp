@@ -41,9 +41,9 @@ struct Canberra {
         SoundContext *context = nullptr;
         if (create(&context) != 0)
             return nullptr;
-        changeProps(context, "application.name", identity.applicationName.c_str(),
-                    "application.id", identity.applicationId.c_str(), "application.icon_name",
-                    iconName, static_cast<const char *>(nullptr));
+        changeProps(context, "application.name", identity.applicationName.c_str(), "application.id",
+                    identity.applicationId.c_str(), "application.icon_name", iconName,
+                    static_cast<const char *>(nullptr));
         if (open(context) != 0) {
             destroy(context);
             return nullptr;
@@ -61,8 +61,8 @@ struct Canberra {
              static_cast<const char *>(nullptr));
     }
 
-    bool playSound(SoundContext *context, std::uint32_t id,
-                   const SoundPlayer::Identity &identity, const std::string &xid) const
+    bool playSound(SoundContext *context, std::uint32_t id, const SoundPlayer::Identity &identity,
+                   const std::string &xid) const
     {
         const char *name = identity.applicationName.c_str();
         if (xid.empty()) {

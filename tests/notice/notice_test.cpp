@@ -26,6 +26,11 @@ QAbstractButton *buttonOf(frmMain &w, Action action)
     return nullptr;
 }
 
+PlayerPolicy::TimePoint instant(int ms)
+{
+    return PlayerPolicy::TimePoint(std::chrono::milliseconds(ms));
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Action)
@@ -196,43 +201,37 @@ private slots:
         QTest::addColumn<bool>("connect");
         using enum PlayerState;
         using Outcome = PlayerPolicy::Outcome;
-        const auto at = [](int ms) {
-            return PlayerPolicy::TimePoint(std::chrono::milliseconds(ms));
+        // A beep rung at ring and taken up at take.
+        const auto taken = [](PlayerPolicy p, int ring, int take) {
+            p.admit(instant(ring), instant(take));
+            return p;
         };
-        PlayerPolicy fresh, busy, takenLate, dropped, played, failed, failedAgain, lateBeep, stuck,
-            noLibrary;
-        busy.admit(at(0), at(0));
-        takenLate.admit(at(0), at(1000));
-        dropped.admit(at(0), at(1001));
-        played = busy;
-        played.mayConnect(at(0));
-        played.settle(Outcome::Played, true);
-        failed = busy;
-        failed.mayConnect(at(0));
-        failed.settle(Outcome::Failed, false);
-        // A connection that played fails at 5000; a fresh one is made at once and fails too.
-        failedAgain = played;
-        failedAgain.admit(at(5000), at(5000));
-        failedAgain.mayConnect(at(5000));
-        failedAgain.settle(Outcome::Failed, false);
-        lateBeep = busy;
-        lateBeep.mayConnect(at(0));
-        lateBeep.settle(Outcome::Late, true);
-        stuck = failed;
-        stuck.admit(at(500), at(500));
+        // A beep taken up at once, played on a fresh connection if one may be made, and so ended.
+        const auto rung = [&](PlayerPolicy p, int ms, Outcome outcome, bool connected) {
+            p = taken(p, ms, ms);
+            p.mayConnect(instant(ms));
+            p.settle(outcome, connected);
+            return p;
+        };
+        PlayerPolicy fresh, noLibrary;
         noLibrary.disable();
+        const PlayerPolicy played = rung(fresh, 0, Outcome::Played, true);
+        const PlayerPolicy failed = rung(fresh, 0, Outcome::Failed, false);
+        const PlayerPolicy failedAgain = rung(played, 5000, Outcome::Failed, false);
         QTest::newRow("fresh") << fresh << 0 << Ready << true;
-        QTest::newRow("busy for a second") << busy << 1000 << Ready << true;
-        QTest::newRow("busy for longer: stuck") << busy << 1001 << Stuck << true;
-        QTest::newRow("taken up a second after its ring") << takenLate << 2001 << Stuck << true;
-        QTest::newRow("taken up later: dropped") << dropped << 2002 << Ready << true;
+        QTest::newRow("busy for a second") << taken(fresh, 0, 0) << 1000 << Ready << true;
+        QTest::newRow("busy for longer: stuck") << taken(fresh, 0, 0) << 1001 << Stuck << true;
+        QTest::newRow("taken up a second after its ring")
+            << taken(fresh, 0, 1000) << 2001 << Stuck << true;
+        QTest::newRow("taken up later: dropped") << taken(fresh, 0, 1001) << 2002 << Ready << true;
         QTest::newRow("played") << played << 100 << Played << false;
         QTest::newRow("failed: silent till the pause is over") << failed << 2999 << Silent << false;
         QTest::newRow("failed: the pause over") << failed << 3000 << Ready << true;
         QTest::newRow("played, failed again") << failedAgain << 7999 << Silent << false;
         QTest::newRow("played, failed again, pause over") << failedAgain << 8000 << Ready << true;
-        QTest::newRow("a late beep plays nothing") << lateBeep << 100 << Ready << false;
-        QTest::newRow("stuck while silent") << stuck << 1501 << Stuck << false;
+        QTest::newRow("a late beep plays nothing")
+            << rung(fresh, 0, Outcome::Late, true) << 100 << Ready << false;
+        QTest::newRow("stuck while silent") << taken(failed, 500, 500) << 1501 << Stuck << false;
         QTest::newRow("no sound library") << noLibrary << 60000 << Silent << true;
     }
 
@@ -242,9 +241,8 @@ private slots:
         QFETCH(int, now);
         QFETCH(PlayerState, state);
         QFETCH(bool, connect);
-        const PlayerPolicy::TimePoint instant{std::chrono::milliseconds(now)};
-        QCOMPARE(policy.state(instant), state);
-        QCOMPARE(policy.mayConnect(instant), connect);
+        QCOMPARE(policy.state(instant(now)), state);
+        QCOMPARE(policy.mayConnect(instant(now)), connect);
     }
 };
 

@@ -36,6 +36,7 @@ void frmMain::buildNoticeTimer()
 
 void frmMain::connectNoticeHandlers()
 {
-    beep = [this] { ringSystemBell(this); };
+    auto *bell = new SystemBell(QStringLiteral("Pafuro"), this);
+    beep = [bell] { bell->ring(); };
     connect(InfoDisTime, &QTimer::timeout, this, &frmMain::InfoDisTime_Tick);
 }

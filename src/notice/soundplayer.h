@@ -15,6 +15,7 @@ struct PlayerShared;
 // not wait for it. libcanberra is loaded at the first sound, not linked: a program that never
 // beeps does not load it and the sound server's library it brings along.
 class SoundPlayer final : public QObject {
+    Q_OBJECT
 public:
     // Who plays, as the sound server and the desktop's per-application sound settings learn it.
     struct Identity {
@@ -35,6 +36,8 @@ public:
     void play(const std::string &xid, std::function<void(bool played)> settled);
 
 private:
+    bool start();
+
     std::shared_ptr<PlayerShared> m_shared;
     bool m_started = false;
 };

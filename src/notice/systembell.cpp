@@ -1,62 +1,66 @@
 #include "notice/systembell.h"
 
-#include "notice/beepway.h"
 #include "notice/soundplayer.h"
 #include "notice/xbell.h"
 
 #include <QApplication>
-#include <QPointer>
 #include <QWidget>
 
-namespace {
-
-// The bell's two means, made at the first beep: nothing of the sound is loaded before it.
-struct {
-    QPointer<XBell> xBell;
-    QPointer<SoundPlayer> player;
-} bell;
-
-void makeBell(QWidget *window)
+SystemBell::SystemBell(const QString &applicationName, QWidget *window)
+    : QObject(window),
+      m_window(window),
+      m_applicationName(applicationName)
 {
-    bell.xBell = XBell::create(QCoreApplication::instance());
-    SoundPlayer::Identity identity;
-    identity.applicationName = window->window()->windowTitle().toStdString();
-    identity.applicationId = QGuiApplication::desktopFileName().toStdString();
-    if (bell.xBell)
-        identity.x11Display = qEnvironmentVariable("DISPLAY").toStdString();
-    bell.player = new SoundPlayer(std::move(identity), QCoreApplication::instance());
 }
 
-} // namespace
+SystemBell::~SystemBell() = default;
 
-void ringSystemBell(QWidget *window)
+void SystemBell::makeMeans()
 {
-    if (!bell.player)
-        makeBell(window);
+    m_xBell = XBell::create();
+    SoundPlayer::Identity identity;
+    identity.applicationName = m_applicationName.toStdString();
+    identity.applicationId = QGuiApplication::desktopFileName().toStdString();
+    if (m_xBell)
+        identity.x11Display = qEnvironmentVariable("DISPLAY").toStdString();
+    m_player = new SoundPlayer(std::move(identity), this);
+}
+
+BellFacts SystemBell::facts() const
+{
     BellFacts facts;
-    if (bell.xBell) {
+    if (m_xBell) {
         facts.xkb = true;
-        facts.xwayland = bell.xBell->xwayland();
-        facts.audibleBell = bell.xBell->audible();
+        facts.xwayland = m_xBell->xwayland();
+        facts.audibleBell = m_xBell->audible();
     }
-    facts.player = bell.player->state();
-    const BeepWay way = beepWay(facts);
+    facts.player = m_player->state();
+    return facts;
+}
+
+void SystemBell::ring()
+{
+    if (!m_player)
+        makeMeans();
+    const BeepWay way = beepWay(facts());
     switch (way) {
-    case BeepWay::DesktopBell: bell.xBell->ring(window, false); return;
+    case BeepWay::DesktopBell: m_xBell->ring(m_window, false); return;
     case BeepWay::ToolkitBeep: QApplication::beep(); return;
-    case BeepWay::SoundAndNotice: bell.xBell->ring(window, true); break;
+    case BeepWay::SoundAndNotice: m_xBell->ring(m_window, true); break;
     case BeepWay::Sound:
     case BeepWay::SoundThenNotice: break;
     }
     std::string xid;
-    if (bell.xBell && window->window()->internalWinId())
-        xid = std::to_string(window->window()->internalWinId());
-    // What the beep still owes once its sound has been tried.
-    bell.player->play(xid, [way, window = QPointer<QWidget>(window),
-                            xBell = QPointer<XBell>(bell.xBell)](bool played) {
-        if (!played)
-            QApplication::beep();
-        else if (way == BeepWay::SoundThenNotice && xBell)
-            xBell->ring(window, true);
-    });
+    if (m_xBell && m_window->window()->internalWinId())
+        xid = std::to_string(m_window->window()->internalWinId());
+    // Settled on the window's thread through the player, the bell's child: the bell is still there.
+    m_player->play(xid, [this, way](bool played) { settle(way, played); });
+}
+
+void SystemBell::settle(BeepWay way, bool played)
+{
+    if (!played)
+        QApplication::beep();
+    else if (way == BeepWay::SoundThenNotice && m_xBell)
+        m_xBell->ring(m_window, true);
 }

@@ -1,8 +1,16 @@
 #pragma once
 
-class QWidget;
+#include "notice/beepway.h"
 
-// The system beep, rung for a window: one audible sound for each call.
+#include <QObject>
+
+#include <memory>
+
+class QWidget;
+class SoundPlayer;
+class XBell;
+
+// The system beep of a window, which owns it: one audible sound for each ring.
 //  - A bare X server whose own bell is switched off: a desktop has taken the bell over and
 //    plays it with its own settings; the window rings the X bell and nothing else.
 //  - Otherwise: the desktop's event sound "bell-window-system", played through the sound
@@ -11,6 +19,26 @@ class QWidget;
 //    all, since a compositor may sound that too.
 //  - Where no sound can be played (no sound library, no sound server or one that fails or
 //    hangs): the toolkit's own beep, until a sound server answers again.
-// Returns at once: the sound is played on a thread of its own; a beep that cannot start within
-// about a second is dropped, and the program's end never waits for the sound server.
-void ringSystemBell(QWidget *window);
+// Ringing returns at once: the sound is played on a thread of its own; a beep that cannot start
+// within about a second is dropped, and the program's end never waits for the sound server.
+class SystemBell final : public QObject {
+    Q_OBJECT
+public:
+    // The application's name is the one the desktop's sound settings show.
+    SystemBell(const QString &applicationName, QWidget *window);
+    ~SystemBell() override;
+
+    void ring();
+
+private:
+    // The bell's two means, made at the first ring: nothing of the sound is loaded before it.
+    void makeMeans();
+    BellFacts facts() const;
+    // What a beep still owes once its sound has been tried.
+    void settle(BeepWay way, bool played);
+
+    QWidget *m_window;
+    QString m_applicationName;
+    std::unique_ptr<XBell> m_xBell;
+    SoundPlayer *m_player = nullptr;
+};

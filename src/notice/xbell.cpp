@@ -24,7 +24,7 @@ xcb_connection_t *x11Connection()
 
 } // namespace
 
-XBell *XBell::create(QObject *parent)
+std::unique_ptr<XBell> XBell::create()
 {
     xcb_connection_t *connection = x11Connection();
     if (!connection)
@@ -32,7 +32,7 @@ XBell *XBell::create(QObject *parent)
     const xcb_query_extension_reply_t *xkb = xcb_get_extension_data(connection, &xcb_xkb_id);
     if (!xkb || !xkb->present)
         return nullptr;
-    auto *bell = new XBell(parent, xkb->first_event);
+    std::unique_ptr<XBell> bell(new XBell(xkb->first_event));
     // The controls' notifications are asked for before the controls themselves, so that no change
     // is missed; both questions share one round trip.
     xcb_xkb_select_events(connection, XCB_XKB_ID_USE_CORE_KBD, XCB_XKB_EVENT_TYPE_CONTROLS_NOTIFY,
@@ -52,7 +52,7 @@ XBell *XBell::create(QObject *parent)
         bell->m_audible = controls->enabledControls & XCB_XKB_BOOL_CTRL_AUDIBLE_BELL_MASK;
         std::free(controls);
     }
-    QCoreApplication::instance()->installNativeEventFilter(bell);
+    QCoreApplication::instance()->installNativeEventFilter(bell.get());
     return bell;
 }
 

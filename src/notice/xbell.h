@@ -1,9 +1,9 @@
 #pragma once
 
 #include <QAbstractNativeEventFilter>
-#include <QObject>
 
 #include <cstdint>
+#include <memory>
 
 class QWidget;
 
@@ -11,10 +11,10 @@ class QWidget;
 // names no window and cannot be rung as a notification alone, and does not tell whether the
 // server sounds its bell itself. Whether it does is asked once and then kept current from the
 // server's notifications, so that ringing never waits for the server.
-class XBell final : public QObject, public QAbstractNativeEventFilter {
+class XBell final : public QAbstractNativeEventFilter {
 public:
     // Null off X11 and where the server has no keyboard extension.
-    static XBell *create(QObject *parent);
+    static std::unique_ptr<XBell> create();
 
     // Whether the server sounds its own bell (its AudibleBell control).
     bool audible() const { return m_audible; }
@@ -30,7 +30,7 @@ public:
     bool nativeEventFilter(const QByteArray &type, void *message, qintptr *) override;
 
 private:
-    XBell(QObject *parent, std::uint8_t firstEvent) : QObject(parent), m_firstEvent(firstEvent) {}
+    explicit XBell(std::uint8_t firstEvent) : m_firstEvent(firstEvent) {}
 
     std::uint8_t m_firstEvent;
     bool m_audible = true;

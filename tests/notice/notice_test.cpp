@@ -1,6 +1,7 @@
 // The message line: each action's notice with one beep, the resting text two seconds later with
 // a second beep, and a failed action that leaves the line as it was; and which way a beep goes.
 #include "notice/beepway.h"
+#include "notice/playerpolicy.h"
 #include "testwindow.h"
 
 #include <QDir>
@@ -25,11 +26,18 @@ QAbstractButton *buttonOf(frmMain &w, Action action)
     return nullptr;
 }
 
+PlayerPolicy::TimePoint instant(int ms)
+{
+    return PlayerPolicy::TimePoint(std::chrono::milliseconds(ms));
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Action)
 Q_DECLARE_METATYPE(BeepWay)
 Q_DECLARE_METATYPE(BellFacts)
+Q_DECLARE_METATYPE(PlayerPolicy)
+Q_DECLARE_METATYPE(PlayerState)
 
 class NoticeTest : public QObject {
     Q_OBJECT
@@ -185,6 +193,60 @@ private slots:
         QFETCH(BellFacts, facts);
         QFETCH(BeepWay, way);
         QCOMPARE(beepWay(facts), way);
+    }
+
+    // The player's rules of time: a policy with its history, what it says at an instant (in ms
+    // from the first ring), and whether a fresh connection may be made then.
+    void playerRules_data()
+    {
+        QTest::addColumn<PlayerPolicy>("policy");
+        QTest::addColumn<int>("now");
+        QTest::addColumn<PlayerState>("state");
+        QTest::addColumn<bool>("connect");
+        using enum PlayerState;
+        using Outcome = PlayerPolicy::Outcome;
+        // A beep rung at ring and taken up at take.
+        const auto taken = [](PlayerPolicy p, int ring, int take) {
+            p.admit(instant(ring), instant(take));
+            return p;
+        };
+        // A beep taken up at once, played on a fresh connection if one may be made, and so ended.
+        const auto rung = [&](PlayerPolicy p, int ms, Outcome outcome, bool connected) {
+            p = taken(p, ms, ms);
+            p.mayConnect(instant(ms));
+            p.settle(outcome, connected);
+            return p;
+        };
+        PlayerPolicy fresh, noLibrary;
+        noLibrary.disable();
+        const PlayerPolicy played = rung(fresh, 0, Outcome::Played, true);
+        const PlayerPolicy failed = rung(fresh, 0, Outcome::Failed, false);
+        const PlayerPolicy failedAgain = rung(played, 5000, Outcome::Failed, false);
+        QTest::newRow("fresh") << fresh << 0 << Ready << true;
+        QTest::newRow("busy for a second") << taken(fresh, 0, 0) << 1000 << Ready << true;
+        QTest::newRow("busy for longer: stuck") << taken(fresh, 0, 0) << 1001 << Stuck << true;
+        QTest::newRow("taken up a second after its ring")
+            << taken(fresh, 0, 1000) << 2001 << Stuck << true;
+        QTest::newRow("taken up later: dropped") << taken(fresh, 0, 1001) << 2002 << Ready << true;
+        QTest::newRow("played") << played << 100 << Played << false;
+        QTest::newRow("failed: silent till the pause is over") << failed << 2999 << Silent << false;
+        QTest::newRow("failed: the pause over") << failed << 3000 << Ready << true;
+        QTest::newRow("played, failed again") << failedAgain << 7999 << Silent << false;
+        QTest::newRow("played, failed again, pause over") << failedAgain << 8000 << Ready << true;
+        QTest::newRow("a late beep plays nothing")
+            << rung(fresh, 0, Outcome::Late, true) << 100 << Ready << false;
+        QTest::newRow("stuck while silent") << taken(failed, 500, 500) << 1501 << Stuck << false;
+        QTest::newRow("no sound library") << noLibrary << 60000 << Silent << true;
+    }
+
+    void playerRules()
+    {
+        QFETCH(PlayerPolicy, policy);
+        QFETCH(int, now);
+        QFETCH(PlayerState, state);
+        QFETCH(bool, connect);
+        QCOMPARE(policy.state(instant(now)), state);
+        QCOMPARE(policy.mayConnect(instant(now)), connect);
     }
 };
 

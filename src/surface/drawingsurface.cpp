@@ -107,18 +107,20 @@ void DrawingSurface::paintEvent(QPaintEvent *event)
     followScreen();
     const SurfaceGeometry px = place();
     QPainter painter(this);
-    painter.save();
     painter.setWorldTransform(px.fromDevice());
     const QRect dirty = px.toDevice(event->rect());
     paintLayer(painter, px, dirty & px.client());
+    // A repaint inside the client area, as a stamp's, is done; the border is left alone.
+    if (px.client().contains(dirty))
+        return;
     // A sunken border: dark grey and black above and left, white and light grey below and right.
-    if (!px.client().contains(dirty))
-        drawBevel(painter, px.outer(), QColor(128, 128, 128), Qt::black, Qt::white,
-                  QColor(192, 192, 192), px.edge());
-    painter.restore();
+    drawBevel(painter, px.outer(), QColor(128, 128, 128), Qt::black, Qt::white,
+              QColor(192, 192, 192), px.edge());
     // With the focus, the border's inner edge is dashed; the picture inside stays whole.
-    if (hasFocus())
+    if (hasFocus()) {
+        painter.resetTransform();
         drawFocusMark(painter, rect().adjusted(1, 1, -1, -1), QColor(192, 192, 192), event->rect());
+    }
 }
 
 // The layer where it meets the screen pixel for pixel; after a move to a screen of another

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "surface/surfacegeometry.h"
+
 #include <QImage>
 #include <QPainter>
 #include <QWidget>
@@ -14,7 +16,7 @@ class DrawingSurface final : public QWidget {
 public:
     // In logical pixels; each of the border's two edges is a whole number of device pixels.
     static constexpr int Border = 2;
-    static constexpr float TwipsPerPixel = 15.0f;
+    static constexpr float TwipsPerPixel = float(SurfaceGeometry::TwipsPerPixel);
 
     explicit DrawingSurface(QWidget *parent = nullptr);
 
@@ -46,25 +48,14 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
 
 private:
-    // Where the surface lies in its window's device pixels at a device pixel ratio.
-    struct Pixels {
-        qreal ratio;
-        QPoint logicalOrigin; // the surface's top-left in the window, logical pixels
-        QRect outer;          // device pixels of the window
-        int edge;             // device pixels across each of the border's two edges
-        QRect client() const { return outer.adjusted(2 * edge, 2 * edge, -2 * edge, -2 * edge); }
-    };
-    Pixels pixels(qreal ratio) const;
-    Pixels pixels() const { return pixels(devicePixelRatioF()); }
-    QRect toDevice(const Pixels &px, const QRect &logical) const;
-    QRect toLogical(const Pixels &px, const QRect &layer) const;
-    QSize layerSize(qreal ratio) const;
+    SurfaceGeometry place(qreal ratio) const;
+    SurfaceGeometry place() const { return place(devicePixelRatioF()); }
 
     static QRgb toPixel(std::int32_t colourValue);
     void eraseLayer();
     void rebuildLayer();
     void followScreen();
-    void paintLayer(QPainter &painter, const Pixels &px, const QRect &dirty);
+    void paintLayer(QPainter &painter, const SurfaceGeometry &place, const QRect &dirty);
 
     std::int32_t m_backColor = 0xffffff;
     QRgb m_fill = 0xff000000;

@@ -4,6 +4,8 @@
 #include "testwindow.h"
 
 #include "app/colourvalue.h"
+#include "surface/disc.h"
+#include "surface/surfacegeometry.h"
 
 #include <QFile>
 #include <QPaintEvent>
@@ -91,6 +93,10 @@ public:
     static void initMain();
 private slots:
     void initTestCase() { prepareApplication(); }
+    void geometryAtScale_data();
+    void geometryAtScale();
+    void discAgainstOracle_data();
+    void discAgainstOracle();
     void stampAtDevicePixels_data();
     void stampAtDevicePixels();
     void pictureKeptOnAnotherScale();
@@ -118,6 +124,114 @@ void SurfaceTest::initMain()
     config.close();
     qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(config.fileName()));
     qputenv("QT_SCREEN_SCALE_FACTORS", "one=1;two=2;half=1.5");
+}
+
+// The canvas's size in logical pixels at an even and an odd place in its window: its edges at
+// the nearest device pixels, each edge of its border whole device pixels.
+void SurfaceTest::geometryAtScale_data()
+{
+    QTest::addColumn<qreal>("ratio");
+    QTest::addColumn<QPoint>("origin");
+    QTest::addColumn<QRect>("outer");
+    QTest::addColumn<QRect>("client");
+    QTest::newRow("1, even") << 1.0 << QPoint(8, 8) << QRect(8, 8, 273, 281)
+                             << QRect(10, 10, 269, 277);
+    QTest::newRow("1, odd") << 1.0 << QPoint(7, 9) << QRect(7, 9, 273, 281)
+                            << QRect(9, 11, 269, 277);
+    QTest::newRow("1.25, even") << 1.25 << QPoint(8, 8) << QRect(10, 10, 341, 351)
+                                << QRect(12, 12, 337, 347);
+    QTest::newRow("1.25, odd") << 1.25 << QPoint(7, 9) << QRect(9, 11, 341, 352)
+                               << QRect(11, 13, 337, 348);
+    QTest::newRow("1.5, even") << 1.5 << QPoint(8, 8) << QRect(12, 12, 410, 422)
+                               << QRect(16, 16, 402, 414);
+    QTest::newRow("1.5, odd") << 1.5 << QPoint(7, 9) << QRect(11, 14, 409, 421)
+                              << QRect(15, 18, 401, 413);
+    QTest::newRow("2, even") << 2.0 << QPoint(8, 8) << QRect(16, 16, 546, 562)
+                             << QRect(20, 20, 538, 554);
+    QTest::newRow("2, odd") << 2.0 << QPoint(7, 9) << QRect(14, 18, 546, 562)
+                            << QRect(18, 22, 538, 554);
+}
+
+// A pointer on a device pixel lands a disc on that pixel of the layer, and the repaint asked
+// for a rectangle of the layer, kept at this scale or brought from scale 1, covers it.
+void SurfaceTest::geometryAtScale()
+{
+    QFETCH(qreal, ratio);
+    QFETCH(QPoint, origin);
+    QFETCH(QRect, outer);
+    QFETCH(QRect, client);
+    const SurfaceGeometry place(QRect(origin, QSize(273, 281)), ratio, DrawingSurface::Border);
+    QCOMPARE(place.outer(), outer);
+    QCOMPARE(place.client(), client);
+    QVERIFY(place.toDevice(QRect(QPoint(), QSize(273, 281))).contains(outer));
+    for (const QPoint device : {client.topLeft(), client.center(), client.bottomRight()}) {
+        const QPointF twips = place.toTwips((QPointF(device) + QPointF(0.5, 0.5)) / ratio);
+        const QPoint layer(int(std::floor(SurfaceGeometry::toLayer(twips.x(), ratio))),
+                           int(std::floor(SurfaceGeometry::toLayer(twips.y(), ratio))));
+        QCOMPARE(layer, device - client.topLeft());
+    }
+    for (const qreal layerRatio : {ratio, 1.0}) {
+        const qreal k = ratio / layerRatio;
+        for (const QRect stamp :
+             {QRect(0, 0, 1, 1), QRect(100, 120, 7, 9), QRect(260, 270, 9, 7)}) {
+            const QRect shown(client.topLeft() + (QPointF(stamp.topLeft()) * k).toPoint(),
+                              (QSizeF(stamp.size()) * k).toSize());
+            const QRect logical = place.toLogical(stamp, layerRatio);
+            QVERIFY(place.toDevice(logical).contains(shown));
+            QVERIFY(logical.width() <= stamp.width() / layerRatio + 2);
+        }
+    }
+}
+
+// A disc stamped into an image against the independent rule of the tests: the pixels whose
+// centres lie within the radius and the one under the centre, its outline those with a side on
+// a pixel outside, cut at the image's edges; the rectangle returned is what changed.
+void SurfaceTest::discAgainstOracle_data()
+{
+    QTest::addColumn<QPointF>("centre");
+    QTest::addColumn<double>("radius");
+    QTest::addColumn<QRgb>("outline");
+    for (const double scale : {1.0, 1.25, 1.5, 2.0}) {
+        for (const int twips : {10, 50, 100, 175}) {
+            const double r = twips * scale / 15;
+            const QString name = QStringLiteral("%1 twips at %2").arg(twips).arg(scale);
+            QTest::addRow("%s, on a corner", qPrintable(name)) << QPointF(30, 25) << r << Black;
+            QTest::addRow("%s, off it", qPrintable(name)) << QPointF(29.3, 24.8) << r << Black;
+        }
+    }
+    QTest::newRow("outlined") << QPointF(30.5, 25.5) << 6.7 << qRgb(255, 0, 0);
+    QTest::newRow("outlined, small") << QPointF(30.2, 25.7) << 1.4 << qRgb(255, 0, 0);
+    QTest::newRow("cut at the top left") << QPointF(1.2, -3.6) << 8.0 << Black;
+    QTest::newRow("cut at the bottom right") << QPointF(58.5, 49.9) << 11.7 << Black;
+    QTest::newRow("centre outside") << QPointF(-0.4, 20) << 0.7 << Black;
+    QTest::newRow("wholly outside") << QPointF(-20, 20) << 11.7 << Black;
+}
+
+void SurfaceTest::discAgainstOracle()
+{
+    QFETCH(QPointF, centre);
+    QFETCH(double, radius);
+    QFETCH(QRgb, outline);
+    QImage image = filled(QSize(60, 50), White);
+    const QRect touched = stampDisc(image, centre, radius, Black, outline);
+    QRect changed;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            if (p == White)
+                continue;
+            changed |= QRect(x, y, 1, 1);
+            const auto outside = [&](int i, int j) {
+                return !image.valid(i, j) || image.pixel(i, j) == White;
+            };
+            const bool rim =
+                outside(x - 1, y) || outside(x + 1, y) || outside(x, y - 1) || outside(x, y + 1);
+            QCOMPARE(p, outline == Black || rim ? outline : Black);
+            image.setPixel(x, y, Black);
+        }
+    }
+    QCOMPARE(touched, changed);
+    CHECK_DISCS(image, QList<QPointF>{centre}, radius, Black, White);
 }
 
 void SurfaceTest::stampAtDevicePixels_data()

@@ -1,5 +1,6 @@
 #include "app/frmmain.h"
 
+#include "app/accessibility.h"
 #include "app/windowicon.h"
 #include "sheet/picturefile.h"
 
@@ -147,6 +148,7 @@ void frmMain::buildPushButtons()
         button("btnEnd", twips(4320, 2760, 3015, 615), qRgb(255, 255, 192), "お絵かきおしまい");
     関係ないやつ = surface(this, "関係ないやつ", twips(4320, 3600, 3015, 615));
     関係ないやつ->setAccessibleName(QStringLiteral("飾りの絵"));
+    setAccessibleRole(関係ないやつ, QAccessible::Animation);
     画板->setAccessibleName(QStringLiteral("画板"));
 }
 

@@ -8,7 +8,7 @@
 #include <QCoreApplication>
 #include <QFontDatabase>
 
-#include <random>
+#include <utility>
 
 namespace {
 
@@ -78,12 +78,16 @@ ColourButton *option(QWidget *panel, QButtonGroup *group, const QString &name, i
 
 } // namespace
 
-frmMain::frmMain(QWidget *parent)
+frmMain::frmMain(QWidget *parent) : frmMain(Services(), parent) {}
+
+frmMain::frmMain(Services services, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
-      random([generator = std::mt19937()]() mutable { return toUnit(generator()); }),
-      picturePlace(picturefile::pathBesideProgram())
+      beep(std::move(services.beep)),
+      random(std::move(services.random)),
+      reportError(std::move(services.reportError)),
+      picturePlace(std::move(services.picturePlace))
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Pafuro"));

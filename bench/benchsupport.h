@@ -35,10 +35,10 @@ inline void showAndWait(frmMain &w)
 
 // The real window, shown, with the side panel's timer stopped: a benchmark drives the ticks
 // itself or wants none (they would only add noise). Call after the QApplication is built.
-inline std::unique_ptr<frmMain> shownWindow()
+inline std::unique_ptr<frmMain> shownWindow(frmMain::Services services = {})
 {
     prepareApplication();
-    auto w = std::make_unique<frmMain>();
+    auto w = std::make_unique<frmMain>(std::move(services));
     w->Timer1->stop();
     showAndWait(*w);
     return w;

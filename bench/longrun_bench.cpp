@@ -99,8 +99,9 @@ int main(int argc, char **argv)
     const long block = count >= 10 ? count / 10 : 1;
 
     // The ticks are driven here, one after another, as fast as they go.
-    auto w = shownWindow();
-    w->beep = [] {};
+    frmMain::Services services;
+    services.beep = [] {};
+    auto w = shownWindow(std::move(services));
     std::printf("resident at start: %ld KiB\n\n", residentKiB());
     PaintCounter panelPaints, canvasPaints;
     w->関係ないやつ->installEventFilter(&panelPaints);

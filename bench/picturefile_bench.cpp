@@ -22,6 +22,7 @@
 namespace {
 
 frmMain *window = nullptr;
+picturefile::Place picturePlace;
 
 bool failed(benchmark::State &state, const QString &reason)
 {
@@ -54,8 +55,7 @@ void BM_Write(benchmark::State &state)
     const QImage image = window->画板->image();
     picturefile::Failure failure;
     for (auto _ : state) {
-        if (!picturefile::write(image, window->picturePlace, &failure) &&
-            failed(state, failure.detail))
+        if (!picturefile::write(image, picturePlace, &failure) && failed(state, failure.detail))
             break;
     }
 }
@@ -65,7 +65,7 @@ void BM_Read(benchmark::State &state)
     window->btnSave_Click();
     picturefile::Failure failure;
     for (auto _ : state) {
-        const QImage image = picturefile::read(window->picturePlace, &failure);
+        const QImage image = picturefile::read(picturePlace, &failure);
         if (image.isNull() && failed(state, failure.detail))
             break;
         benchmark::DoNotOptimize(image.constBits());
@@ -75,7 +75,7 @@ void BM_Read(benchmark::State &state)
 void BM_Decode(benchmark::State &state)
 {
     window->btnSave_Click();
-    QFile file(QFile::decodeName(window->picturePlace.path()));
+    QFile file(QFile::decodeName(picturePlace.path()));
     file.open(QIODevice::ReadOnly);
     const QByteArray bytes = file.readAll();
     picturefile::Failure failure;
@@ -100,15 +100,17 @@ int main(int argc, char **argv)
     useOffscreenUnlessSet();
     QApplication app(argc, argv);
     QTemporaryDir dir;
-    auto w = shownWindow();
-    w->beep = [] {};
-    w->reportError = [](picturefile::Action, const QString &path,
-                        const picturefile::Failure &failure) {
+    frmMain::Services services;
+    services.beep = [] {};
+    services.reportError = [](picturefile::Action, const QString &path,
+                              const picturefile::Failure &failure) {
         std::fprintf(stderr, "%s: %s\n", qUtf8Printable(path), qUtf8Printable(failure.detail));
         std::abort();
     };
-    w->picturePlace =
-        picturefile::Place(QFile::encodeName(dir.filePath(QStringLiteral("Image.bmp"))));
+    const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("Image.bmp")));
+    services.picturePlace = picturefile::Place(path);
+    picturePlace = picturefile::Place(path);
+    auto w = shownWindow(std::move(services));
     // A picture with something on it: discs in several colours and sizes.
     for (int i = 0; i < 40; ++i) {
         w->state.PenRed = (i * 53) & 0xff;

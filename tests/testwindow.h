@@ -25,21 +25,30 @@ struct TestWindow {
     };
 
     QTemporaryDir dir;
-    frmMain w;
     int beeps = 0;
     QList<Report> reports;
+    frmMain w{services()};
 
-    TestWindow()
+    TestWindow() { w.Timer1->stop(); }
+
+    frmMain::Services services()
     {
-        w.Timer1->stop();
-        w.beep = [this] { ++beeps; };
-        w.reportError = [this](picturefile::Action, const QString &path,
+        frmMain::Services s;
+        s.beep = [this] { ++beeps; };
+        s.reportError = [this](picturefile::Action, const QString &path,
                                const picturefile::Failure &failure) {
             reports.append({path, failure.why, failure.detail});
         };
-        w.picturePlace =
+        s.picturePlace =
             picturefile::Place(QFile::encodeName(dir.filePath(QStringLiteral("Image.bmp"))));
+        return s;
     }
+
+    // A test's own service in place of the fixture's, from now on.
+    void setBeep(std::function<void()> beep) { w.beep = std::move(beep); }
+    void setRandom(std::function<float()> random) { w.random = std::move(random); }
+    void setPicturePlace(picturefile::Place place) { w.picturePlace = std::move(place); }
+    const picturefile::Place &picturePlace() const { return w.picturePlace; }
 
     // Shown, on that screen if one is given, and exposed.
     bool show(QScreen *screen = nullptr)
@@ -85,7 +94,7 @@ struct TestWindow {
 
     QByteArray pictureBytes() const
     {
-        QFile file(QFile::decodeName(w.picturePlace.path()));
+        QFile file(QFile::decodeName(picturePlace().path()));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 };

@@ -1,6 +1,5 @@
 #include "app/accessibility.h"
 
-#include "app/frmmain.h"
 #include "app/grouppanel.h"
 #include "notice/messageline.h"
 #include "surface/drawingsurface.h"
@@ -9,15 +8,17 @@
 
 namespace {
 
-// The canvas is painted on; the side panel only plays its circles.
+constexpr char roleProperty[] = "accessibleRole";
+
+// A drawing surface is painted on, unless it says it is something else. Asked each time, as the
+// interface may be made before the control says so.
 class SurfaceAccessible final : public QAccessibleWidget {
 public:
     explicit SurfaceAccessible(QWidget *surface) : QAccessibleWidget(surface) {}
     QAccessible::Role role() const override
     {
-        const auto *window = qobject_cast<const frmMain *>(widget()->window());
-        return window && widget() == window->関係ないやつ ? QAccessible::Animation
-                                                          : QAccessible::Canvas;
+        const QVariant role = widget()->property(roleProperty);
+        return role.isValid() ? QAccessible::Role(role.toInt()) : QAccessible::Canvas;
     }
 };
 
@@ -50,6 +51,11 @@ QAccessibleInterface *controlInterface(const QString &className, QObject *object
 }
 
 } // namespace
+
+void setAccessibleRole(QWidget *widget, QAccessible::Role role)
+{
+    widget->setProperty(roleProperty, int(role));
+}
 
 void installAccessibility()
 {

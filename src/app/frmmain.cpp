@@ -1,5 +1,6 @@
 #include "app/frmmain.h"
 
+#include "app/accessibility.h"
 #include "app/windowicon.h"
 #include "sheet/picturefile.h"
 
@@ -7,7 +8,7 @@
 #include <QCoreApplication>
 #include <QFontDatabase>
 
-#include <random>
+#include <utility>
 
 namespace {
 
@@ -77,12 +78,16 @@ ColourButton *option(QWidget *panel, QButtonGroup *group, const QString &name, i
 
 } // namespace
 
-frmMain::frmMain(QWidget *parent)
+frmMain::frmMain(QWidget *parent) : frmMain(Services(), parent) {}
+
+frmMain::frmMain(Services services, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
-      random([generator = std::mt19937()]() mutable { return toUnit(generator()); }),
-      picturePlace(picturefile::pathBesideProgram())
+      beep(std::move(services.beep)),
+      random(std::move(services.random)),
+      reportError(std::move(services.reportError)),
+      picturePlace(std::move(services.picturePlace))
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Pafuro"));
@@ -147,6 +152,7 @@ void frmMain::buildPushButtons()
         button("btnEnd", twips(4320, 2760, 3015, 615), qRgb(255, 255, 192), "お絵かきおしまい");
     関係ないやつ = surface(this, "関係ないやつ", twips(4320, 3600, 3015, 615));
     関係ないやつ->setAccessibleName(QStringLiteral("飾りの絵"));
+    setAccessibleRole(関係ないやつ, QAccessible::Animation);
     画板->setAccessibleName(QStringLiteral("画板"));
 }
 

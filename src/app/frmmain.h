@@ -15,6 +15,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <random>
 
 class QButtonGroup;
 
@@ -23,21 +24,25 @@ class QButtonGroup;
 class frmMain final : public QWidget {
     Q_OBJECT
 public:
+    // What the window asks of the world around it, given when it is built. Left empty, the beep
+    // rings the system bell through a bell the window owns, and a failed keep or reopen is
+    // reported with a line on standard error and a modal error box over the window.
+    struct Services {
+        std::function<void()> beep;
+        // Uniform in [0, 1), never seeded.
+        std::function<float()> random = [generator = std::mt19937()]() mutable {
+            return toUnit(generator());
+        };
+        std::function<void(picturefile::Action, const QString &path, const picturefile::Failure &)>
+            reportError;
+        // The picture file, in the executable's folder; not known when that folder cannot be.
+        picturefile::Place picturePlace{picturefile::pathBesideProgram()};
+    };
+
     explicit frmMain(QWidget *parent = nullptr);
+    explicit frmMain(Services services, QWidget *parent = nullptr);
 
     StateRecord state;
-
-    // Seams that tests swap: the system beep (the message line's folder rings the system bell)
-    // and the random source (uniform in [0, 1), never seeded).
-    std::function<void()> beep;
-    std::function<float()> random;
-    // How a failed keep or reopen is reported; the sheet's folder shows a line on standard error
-    // and a modal error box.
-    std::function<void(picturefile::Action, const QString &path, const picturefile::Failure &)>
-        reportError;
-    // The picture file, in the executable's folder unless a test points it elsewhere; not known
-    // when that folder cannot be known.
-    picturefile::Place picturePlace;
 
     DrawingSurface *画板;
     ColourButton *btnSave;
@@ -75,7 +80,7 @@ public:
     void Form_Load();
     void btnEnd_Click();
 
-    // paint/brush.cpp
+    // paint/frmmain_brush.cpp
     void StampBrush(DrawingSurface *surface, std::int16_t button, float x, float y);
     void 画板_MouseMove(std::int16_t button, std::int16_t shift, float x, float y);
     void 関係ないやつ_MouseMove(std::int16_t button, std::int16_t shift, float x, float y);
@@ -93,19 +98,19 @@ public:
     void 太い_Click();
     void 極太_Click();
 
-    // notice/noticeline.cpp
+    // notice/frmmain_notice.cpp
     static const QString DefaultNotice;
     void CancelNotice();
     void ShowNotice(const QString &notice);
     void InfoDisTime_Tick();
 
-    // sheet/sheet.cpp
+    // sheet/frmmain_sheet.cpp
     void 紙の色_Click(std::int16_t index);
     void btnNew_Click();
     void btnSave_Click();
     void btnOpen_Click();
 
-    // anim/sparks.cpp
+    // anim/frmmain_sparks.cpp
     void Timer1_Tick();
     // The random source's 32 bits as a value in [0, 1).
     static float toUnit(std::uint32_t bits);
@@ -114,6 +119,15 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    // The fixture of the tests swaps a service in the middle of a test.
+    friend struct TestWindow;
+
+    std::function<void()> beep;
+    std::function<float()> random;
+    std::function<void(picturefile::Action, const QString &path, const picturefile::Failure &)>
+        reportError;
+    picturefile::Place picturePlace;
+
     void buildControls();
     void buildPushButtons();
     void buildGroupPanels();
@@ -122,11 +136,11 @@ private:
     void buildSizeButtons();
     void buildPaperButtons();
     void buildTimers();
-    void buildNoticeTimer(); // notice/noticeline.cpp
+    void buildNoticeTimer(); // notice/frmmain_notice.cpp
     void setKeyboardOrder();
     void connectHandlers();
-    void connectBrushHandlers();  // paint/brush.cpp
-    void connectNoticeHandlers(); // notice/noticeline.cpp
-    void connectSheetHandlers();  // sheet/sheet.cpp
-    void connectSparkHandlers();  // anim/sparks.cpp
+    void connectBrushHandlers();  // paint/frmmain_brush.cpp
+    void connectNoticeHandlers(); // notice/frmmain_notice.cpp
+    void connectSheetHandlers();  // sheet/frmmain_sheet.cpp
+    void connectSparkHandlers();  // anim/frmmain_sparks.cpp
 };

@@ -11,6 +11,7 @@
 #include <unistd.h>
 #include <xcb/xcb.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -33,6 +34,8 @@ void setStartupDefaults()
     if (!qEnvironmentVariableIsSet("MALLOC_MMAP_THRESHOLD_") &&
         !qEnvironmentVariable("GLIBC_TUNABLES").contains(QStringLiteral("mmap_threshold")))
         mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+    // Past a file-size limit a keep fails with its reason instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 namespace {

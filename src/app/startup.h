@@ -4,6 +4,7 @@
 
 // The start of the real program leaves out what Qt would load at start that this window never
 // uses. Each is only a default: what the user (or a test) has set in the environment wins.
+// A write past the file-size limit fails with its reason rather than ending the program.
 // Call before the QApplication is constructed.
 void setStartupDefaults();
 

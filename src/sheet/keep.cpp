@@ -12,7 +12,6 @@
 #include <QPainter>
 
 #include <cerrno>
-#include <csignal>
 #include <fcntl.h>
 #include <new>
 #include <sys/stat.h>
@@ -181,10 +180,6 @@ void dropCreated(const Target &target)
 
 bool writeFile(const QImage &image, const Place &place, Failure *failure)
 {
-    // Past a file-size limit a write fails with its reason instead of ending the program.
-    static const bool sizeLimitIgnored = std::signal(SIGXFSZ, SIG_IGN) != SIG_ERR;
-    Q_UNUSED(sizeLimitIgnored);
-
     Target target;
     if (!resolveForKeep(place, &target, failure)) {
         if (target.created)

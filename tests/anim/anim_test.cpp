@@ -25,10 +25,10 @@ struct Script {
     void add(std::initializer_list<float> more) { values.insert(values.end(), more); }
 };
 
-std::shared_ptr<Script> script(frmMain &w)
+// A random source that draws from the script.
+std::function<float()> drawsFrom(const std::shared_ptr<Script> &s)
 {
-    auto s = std::make_shared<Script>();
-    w.random = [s] {
+    return [s] {
         ++s->draws;
         if (s->onDraw)
             s->onDraw(s->draws);
@@ -38,6 +38,12 @@ std::shared_ptr<Script> script(frmMain &w)
         s->values.pop_front();
         return r;
     };
+}
+
+std::shared_ptr<Script> script(TestWindow &t)
+{
+    auto s = std::make_shared<Script>();
+    t.setRandom(drawsFrom(s));
     return s;
 }
 
@@ -139,10 +145,10 @@ void AnimTest::drawsSixPerTickAndNineOnEveryTwentySixth()
     frmMain *w = &t.w;
     std::mt19937 generator(7);
     int draws = 0;
-    w->random = [&] {
+    t.setRandom([&] {
         ++draws;
         return float(generator() >> 8) / 16777216.0f;
-    };
+    });
     for (int tick = 1; tick <= 78; ++tick) {
         const int before = draws;
         w->Timer1_Tick();
@@ -177,7 +183,7 @@ void AnimTest::fieldsFromScriptedDraws()
     QFETCH(QList<int>, fields);
     TestWindow t;
     frmMain *w = &t.w;
-    auto s = script(*w);
+    auto s = script(t);
     s->values.assign(draws.begin(), draws.end());
     w->Timer1_Tick();
     QCOMPARE(s->draws, 6);
@@ -213,7 +219,7 @@ void AnimTest::circleOnThePanel()
     QFETCH(int, radius);
     TestWindow t;
     frmMain *w = &t.w;
-    auto s = script(*w);
+    auto s = script(t);
     s->values.assign(draws.begin(), draws.end());
     w->Timer1_Tick();
     QCOMPARE((QList<int>{w->state.SparkX, w->state.SparkY, w->state.SparkRadius}),
@@ -228,7 +234,7 @@ void AnimTest::wipesOnTheTwentySixthTickOnly()
 {
     TestWindow t;
     frmMain *w = &t.w;
-    auto s = script(*w);
+    auto s = script(t);
     // The user paints a red disc on the panel, away from where the circles go.
     w->赤色->click();
     w->関係ないやつ_MouseMove(1, 0, 2250, 270);
@@ -284,7 +290,7 @@ void AnimTest::outlinesTakeTheBrushLastUsedOnThePanel()
     QFETCH(QColor, outline);
     TestWindow t;
     frmMain *w = &t.w;
-    auto s = script(*w);
+    auto s = script(t);
     const auto tick = [&] {
         s->add({0.3f, 0.6f, 0.9f, 0.5f, 0.3f, 0.25f});
         w->Timer1_Tick();
@@ -336,7 +342,7 @@ void AnimTest::sizeIsReadThroughThePanel()
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w));
     w->関係ないやつ->resize(size);
-    auto s = script(*w);
+    auto s = script(t);
     for (int tick = 0; tick < 3; ++tick) {
         s->add({0.5f, 0.5f, 0.5f, 0.5f, r, r});
         w->Timer1_Tick();
@@ -350,7 +356,7 @@ void AnimTest::sizeIsReadAfterItsDraw()
 {
     TestWindow t;
     frmMain *w = &t.w;
-    auto s = script(*w);
+    auto s = script(t);
     s->add({0.5f, 0.5f, 0.5f, 0.5f, JustBelowOne, JustBelowOne});
     s->onDraw = [&](int draw) {
         if (draw == 5)
@@ -460,9 +466,11 @@ void AnimTest::leavesThePictureAndTheBrushAlone()
 
 void AnimTest::timerTicksFromTheStartWithoutPause()
 {
-    frmMain w;
-    w.beep = [] {};
-    auto s = script(w);
+    auto s = std::make_shared<Script>();
+    frmMain::Services services;
+    services.beep = [] {};
+    services.random = drawsFrom(s);
+    frmMain w(std::move(services));
     // Ten ticks a second; the count below could not tell a slower timer from a busy machine.
     QCOMPARE(w.Timer1->interval(), 100);
     // A notice on the message line does not hold the animation up.

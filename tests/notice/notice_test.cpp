@@ -108,10 +108,10 @@ private slots:
         QElapsedTimer clock;
         QList<qint64> beepTimes;
         QStringList beepTexts;
-        t.w.beep = [&] {
+        t.setBeep([&] {
             beepTimes.append(clock.elapsed());
             beepTexts.append(t.w.InfoDis->text());
-        };
+        });
         clock.start();
         TestWindow::click(t.w.btnNew);
         QTest::qWait(1000);

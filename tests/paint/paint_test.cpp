@@ -257,7 +257,7 @@ void PaintTest::dragBelongsToItsControl()
     QVERIFY(app.w.黒色->isChecked());
     QVERIFY(app.w.普通->isChecked());
     QVERIFY(app.w.紙の色[1]->isChecked());
-    QVERIFY(!QFile::exists(QFile::decodeName(app.w.picturePlace.path())));
+    QVERIFY(!QFile::exists(QFile::decodeName(app.picturePlace().path())));
     QCOMPARE(app.beeps, 0);
 }
 
@@ -340,7 +340,7 @@ void PaintTest::eachMoveStampsOneDisc()
 void PaintTest::sidePanelOutline()
 {
     TestWindow app;
-    app.w.random = [] { return 0.25f; };
+    app.setRandom([] { return 0.25f; });
     QVERIFY(app.show());
     // With 0.25 from every draw: fill (63, 63, 63), radius 124 twips about (879, 279).
     const QPointF centre(879 / 15.0, 279 / 15.0);

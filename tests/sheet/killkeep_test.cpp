@@ -55,15 +55,16 @@ int keepForEver(const QString &directory)
     Progress *progress = mapProgress(directory + QStringLiteral("/progress"));
     if (!progress)
         return 2;
-    frmMain w;
-    w.beep = [] {};
-    w.picturePlace =
+    frmMain::Services services;
+    services.beep = [] {};
+    services.picturePlace =
         picturefile::Place(QFile::encodeName(directory + QStringLiteral("/Image.bmp")));
-    w.reportError = [](picturefile::Action, const QString &path,
-                       const picturefile::Failure &failure) {
+    services.reportError = [](picturefile::Action, const QString &path,
+                              const picturefile::Failure &failure) {
         std::fprintf(stderr, "keep failed: %s: %s\n", qPrintable(path), qPrintable(failure.detail));
         std::_Exit(3);
     };
+    frmMain w(std::move(services));
     const QImage pictures[2] = {bigPicture(0), bigPicture(1)};
     for (std::uint32_t n = 0;; ++n) {
         w.画板->setPicture(pictures[n % 2]);
@@ -87,7 +88,6 @@ private slots:
 
     void killedKeepsLeaveAWholePicture()
     {
-        frmMain w;
         const QImage expected[2] = {bigPicture(0), bigPicture(1)};
 
         QTemporaryDir dir;
@@ -184,12 +184,14 @@ private slots:
                      0);
         QVERIFY(QFile::copy(picture, dir.filePath(others[0])));
 
-        w.beep = [] {};
-        w.reportError = [](picturefile::Action, const QString &,
-                           const picturefile::Failure &failure) {
+        frmMain::Services services;
+        services.beep = [] {};
+        services.reportError = [](picturefile::Action, const QString &,
+                                  const picturefile::Failure &failure) {
             QFAIL(qPrintable(failure.detail));
         };
-        w.picturePlace = picturefile::Place(QFile::encodeName(picture));
+        services.picturePlace = picturefile::Place(QFile::encodeName(picture));
+        frmMain w(std::move(services));
         w.btnSave_Click();
         QStringList left =
             QDir(dir.path())

@@ -593,8 +593,8 @@ private slots:
             }
             folder += '/' + QByteArray(PATH_MAX - 8 - folder.size() - 1, 'e');
             QCOMPARE(::mkdir(folder.constData(), 0700), 0);
-            t.w.picturePlace = picturefile::Place(folder + "/Image.bmp");
-            QVERIFY(t.w.picturePlace.path().size() > PATH_MAX);
+            t.setPicturePlace(picturefile::Place(folder + "/Image.bmp"));
+            QVERIFY(t.picturePlace().path().size() > PATH_MAX);
         }
         SheetWindow::click(t.w.赤色);
         t.stamp(20, 30);
@@ -759,7 +759,7 @@ private slots:
         SheetWindow::click(t.w.極太);
         t.stamp(5, 5);
         t.stamp(250, 260);
-        QVERIFY(writeFile(QFile::decodeName(t.w.picturePlace.path()), bytes));
+        QVERIFY(writeFile(QFile::decodeName(t.picturePlace().path()), bytes));
 
         SheetWindow::click(t.w.btnOpen);
         QVERIFY2(t.reports.isEmpty(), t.reports.isEmpty() ? "" : qPrintable(t.reports[0].reason));
@@ -803,7 +803,7 @@ private slots:
         const QByteArray whole = bitmap(many);
         const int stride = 112;
         QVERIFY(
-            writeFile(QFile::decodeName(t.w.picturePlace.path()), whole.left(54 + 10 * stride)));
+            writeFile(QFile::decodeName(t.picturePlace().path()), whole.left(54 + 10 * stride)));
         SheetWindow::click(t.w.btnOpen);
         QVERIFY(t.reports.isEmpty());
         const QImage canvas = t.canvas();
@@ -952,7 +952,7 @@ private slots:
         } unmount{diskPath};
 
         const QByteArray old = bitmap(pattern(37, 23, 16));
-        t.w.picturePlace = picturefile::Place(QFile::encodeName(disk + "/Image.bmp"));
+        t.setPicturePlace(picturefile::Place(QFile::encodeName(disk + "/Image.bmp")));
         QVERIFY(writeFile(disk + "/Image.bmp", old));
         const QString filler = disk + "/filler";
         if (readOnly) {
@@ -1021,7 +1021,7 @@ private slots:
         ::unlink(second.constData());
         if (!replaces)
             QSKIP("this FUSE FAT cannot rename a file over another");
-        t.w.picturePlace = picturefile::Place(QFile::encodeName(stick + "/Image.bmp"));
+        t.setPicturePlace(picturefile::Place(QFile::encodeName(stick + "/Image.bmp")));
         for (const int x : {50, 150}) {
             t.stamp(x, 100);
             SheetWindow::click(t.w.btnSave);

@@ -366,7 +366,7 @@ void SurfaceTest::sparkShownWithItsRectangleOnly()
     // well inside the panel.
     const QList<float> draws{0.5f, 0.25f, 0.75f, 0.5f, 0.4f, 0.3f};
     int next = 0;
-    app.w.random = [&] { return draws[next++ % draws.size()]; };
+    app.setRandom([&] { return draws[next++ % draws.size()]; });
     const QPoint centre(1406 / 15, 334 / 15);
     const QRgb before = onScreen(app.w, centre, panel);
     AllPaints paints;

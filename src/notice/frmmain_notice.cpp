@@ -36,7 +36,9 @@ void frmMain::buildNoticeTimer()
 
 void frmMain::connectNoticeHandlers()
 {
-    auto *bell = new SystemBell(QStringLiteral("Pafuro"), this);
-    beep = [bell] { bell->ring(); };
+    if (!beep) {
+        auto *bell = new SystemBell(QStringLiteral("Pafuro"), this);
+        beep = [bell] { bell->ring(); };
+    }
     connect(InfoDisTime, &QTimer::timeout, this, &frmMain::InfoDisTime_Tick);
 }

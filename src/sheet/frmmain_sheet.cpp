@@ -60,10 +60,12 @@ void frmMain::btnOpen_Click()
 // The paper buttons share one handler, which is told the index of the one clicked.
 void frmMain::connectSheetHandlers()
 {
-    reportError = [this](picturefile::Action action, const QString &path,
-                         const picturefile::Failure &failure) {
-        showFailure(this, action, path, failure);
-    };
+    if (!reportError) {
+        reportError = [this](picturefile::Action action, const QString &path,
+                             const picturefile::Failure &failure) {
+            showFailure(this, action, path, failure);
+        };
+    }
     for (int i = 0; i < 8; ++i) {
         connect(紙の色[i], &QPushButton::clicked, this,
                 [this, i] { 紙の色_Click(std::int16_t(i)); });

@@ -8,6 +8,7 @@
 #include "sheet/picturefile.h"
 #include "surface/drawingsurface.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QTimer>
 #include <QWidget>
@@ -114,6 +115,11 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    void leaveImposedState();
+    // The state the window last asked to leave, and when.
+    Qt::WindowStates stateLeft;
+    QElapsedTimer sinceLeaving;
+
     void buildControls();
     void buildPushButtons();
     void buildGroupPanels();

@@ -112,10 +112,26 @@ frmMain::frmMain(Services services, QWidget *parent)
 void frmMain::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        leaveImposedState();
+}
+
+// A compositor that gives every window that state (a kiosk shell, a tiling window manager)
+// answers the request by imposing it again at once; asking once more would go on for ever,
+// thousands of times a second. The window asks once, and a state imposed again within a second
+// of that request it keeps: its surface stays at its fixed size, which the compositor places.
+void frmMain::leaveImposedState()
+{
     static constexpr Qt::WindowStates unfixed = Qt::WindowFullScreen | Qt::WindowMaximized;
-    if (event->type() == QEvent::WindowStateChange && (windowState() & unfixed))
-        QMetaObject::invokeMethod(
-            this, [this] { setWindowState(windowState() & ~unfixed); }, Qt::QueuedConnection);
+    const Qt::WindowStates imposed = windowState() & unfixed;
+    if (!imposed)
+        return;
+    if (imposed == stateLeft && sinceLeaving.isValid() && !sinceLeaving.hasExpired(1000))
+        return;
+    stateLeft = imposed;
+    sinceLeaving.start();
+    QMetaObject::invokeMethod(
+        this, [this] { setWindowState(windowState() & ~unfixed); }, Qt::QueuedConnection);
 }
 
 void frmMain::buildControls()

@@ -8,6 +8,7 @@
 #include "sheet/picturefile.h"
 #include "surface/drawingsurface.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QTimer>
 #include <QWidget>
@@ -127,6 +128,11 @@ private:
     std::function<void(picturefile::Action, const QString &path, const picturefile::Failure &)>
         reportError;
     picturefile::Place picturePlace;
+
+    void leaveImposedState();
+    // The state the window last asked to leave, and when.
+    Qt::WindowStates stateLeft;
+    QElapsedTimer sinceLeaving;
 
     void buildControls();
     void buildPushButtons();

@@ -11,22 +11,25 @@ command -v weston >/dev/null || skip "weston is not installed"
 command -v weston-screenshooter >/dev/null || skip "weston-screenshooter is not installed"
 export XDG_RUNTIME_DIR=$WORK/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
-export WAYLAND_DISPLAY=pafuro-wayland
 # No animations, so that a screenshot shows the window as drawn; --debug offers the screenshot
 # protocol.
 printf '[shell]\nanimation=none\nclose-animation=none\nstartup-animation=none\nfocus-animation=none\n' \
     >"$WORK/weston.ini"
-weston --config="$WORK/weston.ini" --backend=headless-backend.so --use-pixman --width=1280 \
-    --height=1024 --idle-time=0 --socket="$WAYLAND_DISPLAY" --debug >"$WORK/weston.log" 2>&1 &
-WESTON_PID=$!
 trap 'status=$?; kill "$WESTON_PID" 2>/dev/null || true; cleanup $status' EXIT
-for _ in $(seq 200); do
-    [ -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ] && break
-    kill -0 "$WESTON_PID" 2>/dev/null || break
-    sleep 0.05
-done
-[ -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ] && kill -0 "$WESTON_PID" 2>/dev/null ||
-    skip "weston could not start headless: $(tail -n 3 "$WORK/weston.log")"
+start_weston() { # SOCKET [OPTION...]: sets WAYLAND_DISPLAY and WESTON_PID
+    export WAYLAND_DISPLAY=$1
+    weston --config="$WORK/weston.ini" --backend=headless-backend.so --use-pixman --width=1280 \
+        --height=1024 --idle-time=0 --socket="$@" >"$WORK/weston.log" 2>&1 &
+    WESTON_PID=$!
+    for _ in $(seq 200); do
+        [ -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ] && break
+        kill -0 "$WESTON_PID" 2>/dev/null || break
+        sleep 0.05
+    done
+    [ -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ] && kill -0 "$WESTON_PID" 2>/dev/null ||
+        skip "weston could not start headless: $(tail -n 3 "$WORK/weston.log")"
+}
+start_weston pafuro-wayland --debug
 
 unset DISPLAY
 launch QT_QPA_PLATFORM=wayland WAYLAND_DEBUG=1
@@ -61,7 +64,11 @@ box() { convert "$shot" -fill black +opaque "rgb($1)" -trim -format '%w %h' info
 
 sleep 1
 kill -0 "$APP_PID" 2>/dev/null || fail "the program ended by itself: $(grep -v '^\[' "$WORK/app.err" | tail -n 5)"
-kill "$APP_PID"
-wait "$APP_PID" 2>/dev/null || true
-APP_PID=
-echo "PASS: the window came up under Wayland as $app_id"
+stop_app
+# A kiosk shell holds every window full screen, and insists: the window asks at most twice.
+kill "$WESTON_PID"
+start_weston pafuro-kiosk --shell=kiosk-shell.so
+launch QT_QPA_PLATFORM=wayland WAYLAND_DEBUG=1
+sleep 1.5
+[ "$(grep -c unset_fullscreen "$WORK/app.err")" -le 2 ] || fail "it keeps asking a kiosk shell to leave"
+echo "PASS: the window came up under Wayland as $app_id, and under a kiosk shell"

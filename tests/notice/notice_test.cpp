@@ -33,7 +33,7 @@ Q_DECLARE_METATYPE(BellFacts)
 
 class NoticeTest : public QObject {
     Q_OBJECT
-private slots:
+private Q_SLOTS:
     void initTestCase() { prepareApplication(); }
 
     void oneAction_data()

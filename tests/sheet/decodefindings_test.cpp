@@ -49,7 +49,7 @@ QImage decodeOver(char scribble, const QByteArray &bytes, qsizetype pictureBytes
 
 class DecodeFindingsTest : public QObject {
     Q_OBJECT
-private slots:
+private Q_SLOTS:
     void initTestCase() { prepareApplication(); }
 
     void cutShortBitmaps_data()

@@ -81,7 +81,7 @@ int keepForEver(const QString &directory)
 
 class KillKeepTest : public QObject {
     Q_OBJECT
-private slots:
+private Q_SLOTS:
     void initTestCase() { prepareApplication(); }
 
     void killedKeepsLeaveAWholePicture()

@@ -271,9 +271,9 @@ void checkKept(FileCase fileCase, SheetWindow &t, const QImage &canvas, const st
         QCOMPARE(now.st_gid, old.st_gid);
         QCOMPARE(now.st_mode, mode_t(S_IFREG | 02660));
         for (const auto &[name, value] : attributes) {
-            QByteArray kept(64, '\0');
-            kept.truncate(::getxattr(t.w.picturePath.constData(), name, kept.data(), 64));
-            QCOMPARE(kept, value);
+            QByteArray attribute(64, '\0');
+            attribute.truncate(::getxattr(t.w.picturePath.constData(), name, attribute.data(), 64));
+            QCOMPARE(attribute, value);
         }
         break;
     case FileCase::KeepThroughLinkToMissing:
@@ -321,7 +321,7 @@ Q_DECLARE_METATYPE(picturefile::Why)
 
 class PictureFileTest : public QObject {
     Q_OBJECT
-private slots:
+private Q_SLOTS:
     void initTestCase() { prepareApplication(); }
 
     // Keep, then a new sheet, then reopen: the same pixels, with the reopen's notice; also in a

@@ -10,7 +10,7 @@ using picturefile::Why;
 
 class ReplacingTest : public QObject {
     Q_OBJECT
-private slots:
+private Q_SLOTS:
     void mayReplace_data()
     {
         QTest::addColumn<unsigned>("mode");

@@ -20,7 +20,7 @@ int visibleTopLevels()
 
 class SheetTest : public QObject {
     Q_OBJECT
-private slots:
+private Q_SLOTS:
     void initTestCase() { prepareApplication(); }
 
     void paperColour_data()

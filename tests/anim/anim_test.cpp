@@ -113,6 +113,7 @@ class AnimTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase() { prepareApplication(); }
+    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
 
     void drawsSixPerTickAndNineOnEveryTwentySixth();
     void fieldsFromScriptedDraws_data();

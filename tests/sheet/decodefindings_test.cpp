@@ -51,6 +51,7 @@ class DecodeFindingsTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase() { prepareApplication(); }
+    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
 
     void cutShortBitmaps_data()
     {

@@ -83,6 +83,7 @@ class KillKeepTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase() { prepareApplication(); }
+    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
 
     void killedKeepsLeaveAWholePicture()
     {

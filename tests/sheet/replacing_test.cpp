@@ -11,6 +11,8 @@ using picturefile::Why;
 class ReplacingTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
+
     void mayReplace_data()
     {
         QTest::addColumn<unsigned>("mode");

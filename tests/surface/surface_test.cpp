@@ -91,6 +91,7 @@ public:
     static void initMain();
 private Q_SLOTS:
     void initTestCase() { prepareApplication(); }
+    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
     void stampAtDevicePixels_data();
     void stampAtDevicePixels();
     void pictureKeptOnAnotherScale();

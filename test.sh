@@ -4,12 +4,16 @@
 #   ./test.sh          the ordinary build
 #   ./test.sh --all    also the whole suite built with AddressSanitizer and
 #                      UndefinedBehaviorSanitizer (build-asan), and a minute of fuzzing the
-#                      picture decoder (bench/fuzz.sh); CI (with CI set) always does both
+#                      picture decoder (bench/fuzz.sh); CI (with CI set) always does both, and
+#                      builds with warnings as errors (PAFURO_WERROR=ON, which also works alone)
 set -euo pipefail
 cd "$(dirname "$0")"
 all=
 [ "${1:-}" = "--all" ] && all=1
-[ -n "${CI:-}" ] && all=1
+if [ -n "${CI:-}" ]; then
+    all=1
+    export PAFURO_WERROR=ON
+fi
 source tools/ensure-packages.sh
 ensure_packages "${RUN_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
 tools/check-format.sh

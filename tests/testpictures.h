@@ -32,7 +32,7 @@ QByteArray bitmap(const QImage &picture, const QList<QRgb> &palette = {},
 
 struct GifFrame {
     QImage picture; // its pixels looked up in the palette
-    QPoint at;
+    QPoint at{};
     bool interlaced = false;
     int transparent = -1; // the palette index shown as transparent, if any
 };

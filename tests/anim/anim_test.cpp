@@ -117,8 +117,9 @@ void checkCircle(const QImage &panel, int x, int y, int radius, const QColor &fi
 
 class AnimTest : public QObject {
     Q_OBJECT
-private slots:
+private Q_SLOTS:
     void initTestCase() { prepareApplication(); }
+    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
 
     void drawsSixPerTickAndNineOnEveryTwentySixth();
     void fieldsFromScriptedDraws_data();

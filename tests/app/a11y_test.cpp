@@ -34,6 +34,7 @@ class A11yTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase() { prepareApplication(); }
+    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
 
     // Each widget of the window is reached by walking down from the window and has a name, and
     // no two controls of one container share a name, so none is mistaken for another.

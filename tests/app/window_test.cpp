@@ -101,6 +101,7 @@ class WindowTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase() { prepareApplication(); }
+    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
 
     void windowFrame();
     void staysFixed_data();

@@ -41,8 +41,9 @@ Q_DECLARE_METATYPE(PlayerState)
 
 class NoticeTest : public QObject {
     Q_OBJECT
-private slots:
+private Q_SLOTS:
     void initTestCase() { prepareApplication(); }
+    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
 
     void oneAction_data()
     {

@@ -49,8 +49,9 @@ QImage decodeOver(char scribble, const QByteArray &bytes, qsizetype pictureBytes
 
 class DecodeFindingsTest : public QObject {
     Q_OBJECT
-private slots:
+private Q_SLOTS:
     void initTestCase() { prepareApplication(); }
+    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
 
     void cutShortBitmaps_data()
     {

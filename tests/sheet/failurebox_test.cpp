@@ -89,6 +89,7 @@ class FailureBoxTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
+    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
     void box_data();
     void box();
 };
@@ -176,6 +177,8 @@ void FailureBoxTest::box()
         if (QWidget *modal = QApplication::activeModalWidget())
             modal->close();
     });
+    // The box has a fixed size, which the offscreen platform has no window system to tell.
+    QTest::ignoreMessage(QtWarningMsg, "This plugin does not support propagateSizeHints()");
     const QString log =
         capturedStderr([&] { showFailure(&window, action, path, Failure{why, 0, detail}); });
     QVERIFY2(!nested, "the box ran an event loop of its own");

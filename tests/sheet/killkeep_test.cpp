@@ -83,8 +83,9 @@ int keepForEver(const QString &directory)
 
 class KillKeepTest : public QObject {
     Q_OBJECT
-private slots:
+private Q_SLOTS:
     void initTestCase() { prepareApplication(); }
+    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
 
     void killedKeepsLeaveAWholePicture()
     {

@@ -10,7 +10,9 @@ using picturefile::Why;
 
 class ReplacingTest : public QObject {
     Q_OBJECT
-private slots:
+private Q_SLOTS:
+    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
+
     void mayReplace_data()
     {
         QTest::addColumn<unsigned>("mode");

@@ -20,8 +20,9 @@ int visibleTopLevels()
 
 class SheetTest : public QObject {
     Q_OBJECT
-private slots:
+private Q_SLOTS:
     void initTestCase() { prepareApplication(); }
+    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
 
     void paperColour_data()
     {

@@ -91,8 +91,9 @@ class SurfaceTest : public QObject {
     Q_OBJECT
 public:
     static void initMain();
-private slots:
+private Q_SLOTS:
     void initTestCase() { prepareApplication(); }
+    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
     void geometryAtScale_data();
     void geometryAtScale();
     void discAgainstOracle_data();
@@ -451,7 +452,7 @@ QImage pattern(QSize size)
     QImage image(size, QImage::Format_RGB32);
     for (int y = 0; y < size.height(); ++y)
         for (int x = 0; x < size.width(); ++x)
-            image.setPixel(x, y, qRgb((x * 7) & 255, (y * 5) & 255, (x + y) & 255 | 1));
+            image.setPixel(x, y, qRgb((x * 7) & 255, (y * 5) & 255, ((x + y) & 255) | 1));
     return image;
 }
 

@@ -1014,7 +1014,11 @@ private Q_SLOTS:
         if (QProcess::execute("mkfs.fat", {image}) != 0 ||
             QProcess::execute("fusefat", {"-o", "rw+", image, stick}) != 0)
             QSKIP("no FAT through FUSE here (dosfstools, fusefat and /dev/fuse)");
-        const auto unmount = qScopeGuard([&] { QProcess::execute("fusermount", {"-u", stick}); });
+        // The window holds the stick's folder open; it lets go before the stick is taken out.
+        const auto unmount = qScopeGuard([&] {
+            t.setPicturePlace(picturefile::Place());
+            QVERIFY(QProcess::execute("fusermount", {"-u", stick}) == 0);
+        });
         // Debian 13's fusefat cannot put a file in another's place by renaming it (EEXIST), as
         // every keep does; the kernel's vfat, with which a desktop mounts a stick, can.
         const QByteArray first = QFile::encodeName(stick + "/a"),

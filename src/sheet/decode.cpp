@@ -101,6 +101,18 @@ void widenSixteenBitChannels(const QByteArray &bytes, QImage *image)
     }
 }
 
+// Files a reader would show memory or black for instead of refusing them.
+bool mayRead(const QByteArray &format, const QByteArray &bytes, Failure *failure)
+{
+    if (format == "gif" && !gifFrameFillsPicture(bytes))
+        return fail(failure, Why::NotAPicture, 0,
+                    QStringLiteral("The first frame of the GIF picture does not fill it"));
+    if (format == "bmp" && bitmapDataPastEnd(bytes))
+        return fail(failure, Why::NotAPicture, 0,
+                    QStringLiteral("The bitmap's pixel data lies past the end of the file"));
+    return true;
+}
+
 QImage decodeBytes(const QByteArray &bytes, Failure *failure)
 {
     QBuffer buffer;
@@ -109,17 +121,9 @@ QImage decodeBytes(const QByteArray &bytes, Failure *failure)
     // The format is told by the content, so a PNG saved under the bitmap's name opens too.
     QImageReader reader(&buffer);
     reader.setAllocationLimit(AllocationLimitMiB);
-    if (reader.format() == "gif" && !gifFrameFillsPicture(bytes)) {
-        fail(failure, Why::NotAPicture, 0,
-             QStringLiteral("The first frame of the GIF picture does not fill it"));
-        return QImage();
-    }
     const bool bitmap = reader.format() == "bmp";
-    if (bitmap && bitmapDataPastEnd(bytes)) {
-        fail(failure, Why::NotAPicture, 0,
-             QStringLiteral("The bitmap's pixel data lies past the end of the file"));
+    if (!mayRead(reader.format(), bytes, failure))
         return QImage();
-    }
     // Rows that a cut-short file never delivers stay as the reader found them, so it is given a
     // cleared picture to read into rather than fresh memory.
     QImage image;

@@ -132,6 +132,25 @@ bool resolveMissing(const Place &place, Target *target, Failure *failure)
     return true;
 }
 
+// The folder the node lies in: the place's own, or for a link its target's, where the rule for
+// files in shared folders is asked.
+bool settle(const Place &place, Target *target, Failure *failure)
+{
+    struct stat own{};
+    if (::fstatat(place.folder(), place.name().constData(), &own, AT_SYMLINK_NOFOLLOW) == 0 &&
+        sameNode(own, target->status)) {
+        target->folder = Descriptor(::fcntl(place.folder(), F_DUPFD_CLOEXEC, 0));
+        target->name = place.name();
+    } else if (!locate(target, failure)) {
+        return false;
+    }
+    struct stat folder{};
+    if (::fstat(target->folder.get(), &folder) != 0)
+        return failSystem(failure, errno);
+    const int refusal = stickyRefusal(folder, target->status);
+    return refusal == 0 || failSystem(failure, refusal);
+}
+
 } // namespace
 
 bool resolveForKeep(const Place &place, Target *target, Failure *failure)
@@ -162,19 +181,7 @@ bool resolveForKeep(const Place &place, Target *target, Failure *failure)
         return failSystem(failure, errno);
     if (!S_ISREG(target->status.st_mode))
         return failNotAFile(failure, target->status.st_mode);
-    struct stat own{};
-    if (::fstatat(place.folder(), name.constData(), &own, AT_SYMLINK_NOFOLLOW) == 0 &&
-        sameNode(own, target->status)) {
-        target->folder = Descriptor(::fcntl(place.folder(), F_DUPFD_CLOEXEC, 0));
-        target->name = name;
-    } else if (!locate(target, failure)) {
-        return false;
-    }
-    if (::fstat(target->folder.get(), &folder) != 0)
-        return failSystem(failure, errno);
-    if (const int refusal = stickyRefusal(folder, target->status))
-        return failSystem(failure, refusal);
-    return readAttributes(target, failure);
+    return settle(place, target, failure) && readAttributes(target, failure);
 }
 
 Descriptor openForReading(const Place &place, struct stat *status, Failure *failure)

@@ -23,10 +23,9 @@ start_sound_server
 # sheet_heard NAME SOUNDS COMMAND...: presses btnNew with the command given; its notice and
 # fall-back must play that many sounds of the program's own, each heard.
 sheet_heard() {
-    local name=$1 sounds=$2
     press_and_hear "$@"
-    [ "$STREAMS" -eq "$sounds" ] && [ "$BURSTS" -eq "$sounds" ] && { [ "$sounds" -eq 0 ] || loud; } ||
-        fail "$name: a new sheet and its fall-back played $STREAMS sounds, $BURSTS heard, peak $PEAK; expected $sounds"
+    all_heard "$2" ||
+        fail "$1: a new sheet and its fall-back played $STREAMS sounds, $BURSTS heard, peak $PEAK; expected $2"
 }
 # heard_over_atspi NAME PLATFORM: the program on that platform, btnNew pressed over AT-SPI.
 heard_over_atspi() {

@@ -25,7 +25,7 @@ WRONG=()
 count_beeps() {
     press_and_hear "$1" 2 "${@:2}"
     RESULTS+=("$1: a new sheet and its fall-back played $STREAMS sounds, $BURSTS heard, peak $PEAK")
-    { [ "$STREAMS" -eq 2 ] && [ "$BURSTS" -eq 2 ] && loud; } || WRONG+=("$1")
+    all_heard 2 || WRONG+=("$1")
 }
 # report: fails with every case that was not heard exactly once per beep, after listing them all.
 report() {

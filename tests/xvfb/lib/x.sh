@@ -72,6 +72,7 @@ $(tail -n 3 "$WORK/app.err")"
 # start_app: starts the program on the X display; sets APP_PID, WID, and WIN_X and WIN_Y, where
 # the client area lies on the screen.
 start_app() {
+    local WINDOW X Y WIDTH HEIGHT SCREEN
     launch
     await_window "at start"
     eval "$(xdotool getwindowgeometry --shell "$WID")"

@@ -8,10 +8,7 @@ fi
 source "$(dirname "$0")/lib.sh" "$@"
 
 start_x
-# Start the accessibility bus, and have Qt report to it as it does while a screen reader runs.
-dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress \
-    >/dev/null 2>&1 || fail "the accessibility bus did not start"
-export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+start_a11y
 start_app
 
 expected_tree="frame 'Pafuro'
@@ -53,14 +50,13 @@ tree=$("${ATSPI[@]}" tree pafuro) || fail "could not read the accessible tree"
 $(diff <(echo "$expected_tree") <(echo "$tree") || true)"
 
 # Keep, then a new sheet at once: each notice is announced as it appears.
-"${ATSPI[@]}" listen pafuro 2 >"$WORK/heard" 2>"$WORK/listen.err" &
-LISTENER=$!
-await_word "$WORK/heard" READY "the listener" "$WORK/listen.err"
+spawn listener "${ATSPI[@]}" listen pafuro 2 >"$WORK/heard" 2>"$WORK/listen.err"
+await 'grep -q READY "$WORK/heard"' || fail "the listener did not start: $(cat "$WORK/listen.err")"
 sleep 0.5  # Qt learns of a new listener from the registry
-xdotool mousemove $((WIN_X + 388)) $((WIN_Y + 36)) click 1
+click 388 36
 sleep 0.2
-xdotool mousemove $((WIN_X + 388)) $((WIN_Y + 148)) click 1
-wait "$LISTENER" || fail "the listener failed: $(cat "$WORK/listen.err")"
+click 388 148
+reap "$listener" || fail "the listener failed: $(cat "$WORK/listen.err")"
 heard=$(grep -v READY "$WORK/heard" || true)
 expected_heard="notification 'とっておいたよん♪'
 notification '紙をとりかえましたよ！'"

@@ -19,26 +19,20 @@ if [ -z "${PAFURO_PRIVATE_BUS:-}" ]; then
         env PAFURO_PRIVATE_BUS=1 dbus-run-session -- bash "$0" "$@"
 fi
 source "$(dirname "$0")/lib.sh" "$@"
-SHELL_PID=
-SYSTEM_BUS_PID=
-trap 'status=$?; stop_app; kill $SUB_PID $REC_PID $SHELL_PID $PIPEWIRE_PIDS $SYSTEM_BUS_PID 2>/dev/null || true
-      cleanup $status' EXIT
 
-SYSTEM_BUS_PID=$(dbus-daemon --system --fork --print-pid) || fail "the system bus did not start"
+system_bus=$(dbus-daemon --system --fork --print-pid) || fail "the system bus did not start"
+PIDS+=("$system_bus")
 start_pipewire
 # Xwayland's sockets, which a fresh /tmp lacks.
 [ -d /tmp/.X11-unix ] || mkdir -m 1777 /tmp/.X11-unix
 # The program reports to AT-SPI, which presses its buttons, as it does while a screen reader runs.
 export XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
-gnome-shell --headless --wayland --virtual-monitor 1024x768 --wayland-display=pafuro-gnome \
-    >"$WORK/shell.log" 2>&1 &
-SHELL_PID=$!
-for _ in $(seq 600); do
-    gdbus introspect --session --dest org.gnome.Mutter.RemoteDesktop \
-        --object-path /org/gnome/Mutter/RemoteDesktop >/dev/null 2>&1 && break
-    kill -0 "$SHELL_PID" 2>/dev/null || fail "GNOME Shell ended: $(tail -n 5 "$WORK/shell.log")"
-    sleep 0.1
-done
+spawn shell gnome-shell --headless --wayland --virtual-monitor 1024x768 --wayland-display=pafuro-gnome \
+    >"$WORK/shell.log" 2>&1
+await 'gdbus introspect --session --dest org.gnome.Mutter.RemoteDesktop \
+    --object-path /org/gnome/Mutter/RemoteDesktop >/dev/null 2>&1 ||
+    { kill -0 "$shell" 2>/dev/null || fail "GNOME Shell ended: $(tail -n 5 "$WORK/shell.log")"; false; }' 60 0.1 ||
+    true
 # Leave the overview it starts in: Escape, typed through the remote desktop interface.
 python3 - <<'PY' || fail "could not leave the overview: $(head -n 30 "$WORK/shell.log")"
 from gi.repository import Gio, GLib

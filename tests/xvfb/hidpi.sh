@@ -19,7 +19,6 @@ rgb() {
     convert "$SHOT" -format \
         "%[fx:int(255*p{$1,$2}.r+.5)] %[fx:int(255*p{$1,$2}.g+.5)] %[fx:int(255*p{$1,$2}.b+.5)]" info:
 }
-click() { xdotool mousemove $((WIN_X + $1)) $((WIN_Y + $2)) click 1; }
 
 # Pixels of the layout (x, y in the window's own pixels) and their colours: the window, the
 # canvas's sunken border and its white inside, the bevels and faces of buttons, swatches and
@@ -71,8 +70,7 @@ finer=$(compare -metric AE "$WORK/caption.png" "$WORK/blocky.png" null: 2>&1 || 
 # of 50 twips, 6.7 pixels of the screen. The second position is on an odd screen pixel, half a
 # pixel of the window.
 click 208 672
-xdotool mousemove $((WIN_X + 100)) $((WIN_Y + 100)) mousedown 1 \
-    mousemove $((WIN_X + 200)) $((WIN_Y + 150)) mousemove $((WIN_X + 301)) $((WIN_Y + 401)) mouseup 1
+drag 100 100 200 150 301 401
 sleep 0.3
 grab
 for spot in "200 150" "301 401"; do
@@ -102,12 +100,9 @@ blocks=$(convert "$CANVAS" -sample 50% -sample 200% - | compare -metric AE "$CAN
 
 # Keep: the picture file is the canvas's client area as the screen shows it, pixel for pixel.
 click 776 72
-for _ in $(seq 50); do
-    [ -s "$WORK/app/Image.bmp" ] && break
-    sleep 0.05
-done
-sleep 0.2
 PICTURE=$WORK/app/Image.bmp
+await '[ -s "$PICTURE" ]' || true
+sleep 0.2
 [ -s "$PICTURE" ] || fail "keep wrote no picture"
 [ "$(head -c 2 "$PICTURE")" = BM ] || fail "the picture is not a bitmap"
 [ "$(identify -format '%wx%h' "$PICTURE")" = 538x554 ] ||

@@ -7,22 +7,10 @@
 # when the program is started through the dynamic loader, as from a stick mounted noexec.
 source "$(dirname "$0")/lib.sh" "$@"
 start_x
-
-"$TOOLS/bellcount" >"$WORK/bells" 2>"$WORK/bellcount.err" &
-BELL_PID=$!
-# KEEP_SHOTS=dir keeps the screenshots for a look.
-trap 'status=$?; kill "$BELL_PID" 2>/dev/null || true; [ -z "${KEEP_SHOTS:-}" ] || cp "$WORK"/*.png "$KEEP_SHOTS"/; cleanup $status' EXIT
-for _ in $(seq 50); do
-    grep -q listening "$WORK/bellcount.err" && break
-    sleep 0.05
-done
-grep -q listening "$WORK/bellcount.err" || fail "the bell listener did not start: $(cat "$WORK/bellcount.err")"
-bells() { wc -l <"$WORK/bells"; }
-
+count_bells
 start_app
 PICTURE="$WORK/app/Image.bmp"
 
-click() { xdotool mousemove $((WIN_X + $1)) $((WIN_Y + $2)) click 1; }
 # The canvas's client area (269 x 277 at 10, 10) and the message line, as on the screen.
 grab_canvas() { import -silent -window root -crop "269x277+$((WIN_X + 10))+$((WIN_Y + 10))" +repage "$1"; }
 grab_line() { import -silent -window root -crop "480x25+$((WIN_X + 8))+$((WIN_Y + 404))" +repage "$1"; }
@@ -30,10 +18,7 @@ differing() { compare -metric AE "$1" "$2" null: 2>&1 || true; }
 
 # Waits until the bell has rung $1 times in all, then makes sure it rings no more at once.
 expect_bells() {
-    for _ in $(seq 30); do
-        [ "$(bells)" -ge "$1" ] && break
-        sleep 0.05
-    done
+    await_bells "$1" || true
     sleep 0.3
     [ "$(bells)" -eq "$1" ] || fail "$2: $(bells) bells in all, expected $1"
 }
@@ -51,9 +36,9 @@ grab_line "$WORK/resting.png"
 # Red, thick strokes across the canvas.
 click 104 336
 click 240 340
-xdotool mousemove $((WIN_X + 40)) $((WIN_Y + 40)) mousedown 1
-for i in $(seq 0 4 200); do xdotool mousemove $((WIN_X + 40 + i)) $((WIN_Y + 40 + i / 2)); done
-xdotool mouseup 1
+stroke=()
+for i in $(seq 0 4 200); do stroke+=($((40 + i)) $((40 + i / 2))); done
+drag "${stroke[@]}"
 sleep 0.2
 grab_canvas "$WORK/painted.png"
 [ "$(pixel_at 140 90)" = "255 0 0" ] || fail "no red stroke: $(pixel_at 140 90)"
@@ -92,14 +77,10 @@ screenshot "$WORK/reopened-window.png"
 
 # A failed action: an error box titled Pafuro beside the window, the reason once on standard
 # error (the line's start $1), and the program still running.
+windows() { xdotool search --onlyvisible --name '^Pafuro$' 2>/dev/null | wc -l || true; }
 expect_failure() {
-    local boxes=0 reported
-    for _ in $(seq 50); do
-        boxes=$(xdotool search --onlyvisible --name '^Pafuro$' 2>/dev/null | wc -l || true)
-        [ "$boxes" -ge 2 ] && break
-        sleep 0.05
-    done
-    [ "$boxes" -eq 2 ] || fail "$2: no error box titled Pafuro"
+    local reported
+    await '[ "$(windows)" -ge 2 ]' && [ "$(windows)" -eq 2 ] || fail "$2: no error box titled Pafuro"
     kill -0 "$APP_PID" 2>/dev/null || fail "$2: the program ended"
     reported=$(grep -c "^pafuro: $1" "$WORK/app.err" || true)
     [ "$reported" -eq 1 ] || fail "$2: reported $reported times: $(cat "$WORK/app.err")"
@@ -109,11 +90,7 @@ close_box() {
     local box
     box=$(xdotool search --onlyvisible --name '^Pafuro$' | grep -vx "$WID" | head -n 1)
     xdotool windowfocus --sync "$box" key Return
-    for _ in $(seq 50); do
-        [ "$(xdotool search --onlyvisible --name '^Pafuro$' 2>/dev/null | wc -l)" -eq 1 ] && return
-        sleep 0.05
-    done
-    fail "the error box did not close"
+    await '[ "$(windows)" -eq 1 ]' || fail "the error box did not close"
 }
 
 # A directory where the picture file belongs: the keep fails, and nothing is lost.
@@ -176,10 +153,7 @@ ln -s "$odd" "$WORK/app"
 root_picture=$([ -e /Image.bmp ] && echo there || echo none)
 start_app
 click 388 36
-for _ in $(seq 50); do
-    [ -f "$odd/Image.bmp" ] && break
-    sleep 0.05
-done
+await '[ -f "$odd/Image.bmp" ]' || true
 [ "$(stat -c %s "$odd/Image.bmp" 2>/dev/null)" = 223870 ] || fail "no picture beside a program in caf\\xe9"
 [ "$root_picture" = there ] || [ ! -e /Image.bmp ] || fail "the keep wrote /Image.bmp"
 
@@ -193,10 +167,7 @@ cp "$PROGRAM_BUILT" "$odd/pafuro.bin"
 printf '#!/bin/sh\nexec %s "$(dirname "$0")/pafuro.bin"\n' "$loader" >"$WORK/through-loader"
 PROGRAM_BUILT="$WORK/through-loader" start_app
 click 388 36
-for _ in $(seq 50); do
-    [ -f "$odd/Image.bmp" ] && break
-    sleep 0.05
-done
+await '[ -f "$odd/Image.bmp" ]' || true
 if [ "$loader_picture" = none ] && [ -e "$beside_loader" ]; then
     rm -f "$beside_loader"
     fail "the keep wrote $beside_loader"

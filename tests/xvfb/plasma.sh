@@ -17,10 +17,6 @@ if [ -z "${PAFURO_PRIVATE_BUS:-}" ]; then
     exec "${namespace[@]}" env PAFURO_PRIVATE_BUS=1 dbus-run-session -- bash "$0" "$@"
 fi
 source "$(dirname "$0")/lib.sh" "$@"
-KWIN_PID=
-KACCESS_PID=
-trap 'status=$?; stop_app; kill $SUB_PID $REC_PID $KACCESS_PID $KWIN_PID $PIPEWIRE_PIDS 2>/dev/null || true
-      cleanup $status' EXIT
 
 start_pipewire
 # Xwayland's sockets, which a fresh /tmp lacks.
@@ -28,15 +24,11 @@ start_pipewire
 # The desktop's variables are the programs' only: KWin itself does not start with them. KWin
 # tells its X display to the command it starts once Xwayland is up (a new socket in
 # /tmp/.X11-unix could be another test's X server).
-kwin_wayland --virtual --xwayland --width 1024 --height 768 --socket pafuro-kwin \
+spawn kwin kwin_wayland --virtual --xwayland --width 1024 --height 768 --socket pafuro-kwin \
     --no-lockscreen --no-global-shortcuts "sh -c 'echo \$DISPLAY >$WORK/kwin-display'" \
-    >"$WORK/kwin.log" 2>&1 &
-KWIN_PID=$!
-for _ in $(seq 600); do
-    [ -S "$XDG_RUNTIME_DIR/pafuro-kwin" ] && [ -s "$WORK/kwin-display" ] && break
-    kill -0 "$KWIN_PID" 2>/dev/null || fail "KWin ended: $(tail -n 5 "$WORK/kwin.log")"
-    sleep 0.1
-done
+    >"$WORK/kwin.log" 2>&1
+await '[ -S "$XDG_RUNTIME_DIR/pafuro-kwin" ] && [ -s "$WORK/kwin-display" ] ||
+    { kill -0 "$kwin" 2>/dev/null || fail "KWin ended: $(tail -n 5 "$WORK/kwin.log")"; false; }' 60 0.1 || true
 x_display=$(cat "$WORK/kwin-display" 2>/dev/null || true)
 [ -n "$x_display" ] || fail "KWin offers no X display: $(tail -n 5 "$WORK/kwin.log")"
 export DISPLAY=$x_display WAYLAND_DISPLAY=pafuro-kwin
@@ -48,22 +40,15 @@ native_case "Plasma, native Wayland" "${SESSION[@]}"
 kept() { # SCALE: prints the kept picture's size
     rm -f "$WORK/app/Image.bmp"
     press_native '絵をとっておく。' || fail "scale $1: could not press btnSave"
-    for _ in $(seq 100); do
-        [ -s "$WORK/app/Image.bmp" ] && break
-        sleep 0.05
-    done
+    await '[ -s "$WORK/app/Image.bmp" ]' || true
     identify -format '%wx%h' "$WORK/app/Image.bmp" || fail "scale $1: no picture was kept"
 }
 at1=$(kept 1)
 stop_app
 
 # Through Xwayland, with kaccess, which takes the X bell over as Plasma starts it.
-env "${SESSION[@]}" kaccess >"$WORK/kaccess.log" 2>&1 &
-KACCESS_PID=$!
-for _ in $(seq 100); do
-    [ "$("$TOOLS/audiblebell" 2>/dev/null)" = off ] && break
-    sleep 0.05
-done
+spawn kaccess env "${SESSION[@]}" kaccess >"$WORK/kaccess.log" 2>&1
+await '[ "$("$TOOLS/audiblebell" 2>/dev/null)" = off ]' || true
 bell=$("$TOOLS/audiblebell") || fail "KWin's X display $DISPLAY does not answer"
 RESULTS+=("Plasma, Xwayland: with kaccess, the X server's own bell is $bell")
 launch "${SESSION[@]}" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_QPA_PLATFORM=xcb

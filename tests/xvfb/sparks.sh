@@ -18,22 +18,14 @@ panel_background() {
 # it or the one awaited means a wipe out of order.
 await_background() {
     local want=$1 before=$2 seen
-    for _ in $(seq 100); do
-        seen=$(panel_background)
-        [ "$seen" = "$want" ] && return 0
-        [ "$seen" = "$before" ] || fail "panel background $seen, awaited $want after $before"
-        sleep 0.2
-    done
-    fail "the panel's background did not become $want"
+    await 'seen=$(panel_background); [ "$seen" = "$want" ] ||
+        { [ "$seen" = "$before" ] || fail "panel background $seen, awaited $want after $before"; false; }' 30 0.2 ||
+        fail "the panel's background did not become $want"
 }
 
 # The panel starts white (once the window has been drawn); on a busy machine the first wipe,
 # 2.6 s after the start, may come before the first look.
-for _ in $(seq 25); do
-    first=$(panel_background)
-    [ "$first" = "255 255 255" ] || [ "$first" = "157 198 120" ] && break
-    sleep 0.2
-done
+await 'first=$(panel_background); [ "$first" = "255 255 255" ] || [ "$first" = "157 198 120" ]' 8 0.2 || true
 case "$first" in
 "255 255 255") await_background "157 198 120" "255 255 255" ;;
 "157 198 120") ;;

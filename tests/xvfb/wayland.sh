@@ -5,42 +5,18 @@
 # Wayland platform cannot start.
 source "$(dirname "$0")/lib.sh" "$@"
 DESKTOP_DIR=$(cd "$(dirname "$0")/../../desktop" && pwd)
-skip() { echo "SKIP: $*"; exit 77; }
 
-command -v weston >/dev/null || skip "weston is not installed"
 command -v weston-screenshooter >/dev/null || skip "weston-screenshooter is not installed"
-export XDG_RUNTIME_DIR=$WORK/runtime
-mkdir -m 700 "$XDG_RUNTIME_DIR"
 # No animations, so that a screenshot shows the window as drawn; --debug offers the screenshot
 # protocol.
-printf '[shell]\nanimation=none\nclose-animation=none\nstartup-animation=none\nfocus-animation=none\n' \
-    >"$WORK/weston.ini"
-trap 'status=$?; kill "$WESTON_PID" 2>/dev/null || true; cleanup $status' EXIT
-start_weston() { # SOCKET [OPTION...]: sets WAYLAND_DISPLAY and WESTON_PID
-    export WAYLAND_DISPLAY=$1
-    weston --config="$WORK/weston.ini" --backend=headless-backend.so --use-pixman --width=1280 \
-        --height=1024 --idle-time=0 --socket="$@" >"$WORK/weston.log" 2>&1 &
-    WESTON_PID=$!
-    for _ in $(seq 200); do
-        [ -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ] && break
-        kill -0 "$WESTON_PID" 2>/dev/null || break
-        sleep 0.05
-    done
-    [ -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ] && kill -0 "$WESTON_PID" 2>/dev/null ||
-        skip "weston could not start headless: $(tail -n 3 "$WORK/weston.log")"
-}
-start_weston pafuro-wayland --debug
+start_weston pafuro-wayland --width=1280 --height=1024 --debug
 
 unset DISPLAY
 launch QT_QPA_PLATFORM=wayland WAYLAND_DEBUG=1
 # libwayland 1.23 writes an object as interface#id in its debug log, 1.21 as interface@id.
 toplevel=
-for _ in $(seq 200); do
-    toplevel=$(sed -n 's/.*xdg_toplevel[@#]\([0-9]*\)\.configure(.*/\1/p' "$WORK/app.err" | head -n 1)
-    [ -n "$toplevel" ] && break
-    kill -0 "$APP_PID" 2>/dev/null || break
-    sleep 0.05
-done
+await 'toplevel=$(sed -n "s/.*xdg_toplevel[@#]\([0-9]*\)\.configure(.*/\1/p" "$WORK/app.err" | head -n 1)
+    [ -n "$toplevel" ] || ! kill -0 "$APP_PID" 2>/dev/null' 10 || true
 if [ -z "$toplevel" ]; then
     grep -q 'Could not find the Qt platform plugin "wayland"' "$WORK/app.err" &&
         skip "Qt's Wayland platform is not installed (Debian package qt6-wayland)"
@@ -66,8 +42,7 @@ sleep 1
 kill -0 "$APP_PID" 2>/dev/null || fail "the program ended by itself: $(grep -v '^\[' "$WORK/app.err" | tail -n 5)"
 stop_app
 # A kiosk shell holds every window full screen, and insists: the window asks at most twice.
-kill "$WESTON_PID"
-start_weston pafuro-kiosk --shell=kiosk-shell.so
+start_weston pafuro-kiosk --width=1280 --height=1024 --shell=kiosk-shell.so
 launch QT_QPA_PLATFORM=wayland WAYLAND_DEBUG=1
 sleep 1.5
 [ "$(grep -c unset_fullscreen "$WORK/app.err")" -le 2 ] || fail "it keeps asking a kiosk shell to leave"

@@ -1,0 +1,90 @@
+# The desktop layer: a Wayland compositor of the test's own and desktop sessions (gnome.sh,
+# plasma.sh), where the program is started as the desktop's launcher starts it, natively or
+# through Xwayland, beside the session's own sound server.
+
+# start_weston NAME OPTION...: a headless weston, with no animations, on the Wayland display
+# NAME; sets WAYLAND_DISPLAY and WESTON_LOG, and skips the test where weston cannot start.
+start_weston() {
+    command -v weston >/dev/null || skip "weston is not installed"
+    export XDG_RUNTIME_DIR=$WORK/runtime WAYLAND_DISPLAY=$1 WESTON_LOG=$WORK/weston.log
+    mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+    printf '[shell]\nanimation=none\nclose-animation=none\nstartup-animation=none\nfocus-animation=none\n' \
+        >"$WORK/weston.ini"
+    local weston
+    spawn weston weston --config="$WORK/weston.ini" --backend=headless-backend.so --use-pixman \
+        --idle-time=0 --socket="$1" "${@:2}" >"$WESTON_LOG" 2>&1
+    await '[ -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ] || ! kill -0 "$weston" 2>/dev/null' 10 || true
+    [ -S "$XDG_RUNTIME_DIR/$1" ] && kill -0 "$weston" 2>/dev/null ||
+        skip "weston could not start headless: $(tail -n 3 "$WESTON_LOG")"
+}
+
+RESULTS=()
+WRONG=()
+# count_beeps LABEL COMMAND...: counts the sounds of one new sheet and its fall-back, btnNew
+# pressed by the command given; notes the case as wrong unless exactly two are played and heard.
+count_beeps() {
+    press_and_hear "$1" 2 "${@:2}"
+    RESULTS+=("$1: a new sheet and its fall-back played $STREAMS sounds, $BURSTS heard, peak $PEAK")
+    all_heard 2 || WRONG+=("$1")
+}
+# report: fails with every case that was not heard exactly once per beep, after listing them all.
+report() {
+    printf '%s\n' "${RESULTS[@]}"
+    [ ${#WRONG[@]} -eq 0 ] || fail "not two sounds for two beeps: ${WRONG[*]}"
+}
+
+press_native() { "${ATSPI[@]}" press pafuro "$1"; }
+# native_case LABEL NAME=VALUE...: the program started natively as a Wayland session starts it
+# (both displays known, no platform named): it comes up with the fixed size, opens no X window,
+# and beeps once per beep.
+native_case() {
+    local size
+    launch QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "${@:2}"
+    size=$("${ATSPI[@]}" size pafuro) || fail "$1: the program did not come up"
+    [ "$size" = 496x433 ] || fail "$1: the window is $size, not 496x433"
+    [ -z "$(xdotool search --name '^Pafuro$' 2>/dev/null)" ] ||
+        fail "$1: the program chose Xwayland in a Wayland session"
+    count_beeps "$1" press_native '新しい紙にする。'
+}
+
+# x_window LABEL: the window on an X display comes up, has the fixed size and a frame, and stays
+# so when the window manager is asked to make it full screen or maximized. Sets WID, WIN_X and
+# WIN_Y (the client area's origin as xwininfo tells it: a reparented window's own geometry is
+# relative to its frame).
+x_window() {
+    await_window "$1"
+    # A click before the window manager has given it the focus can be lost.
+    await '[ "$(xdotool getactivewindow 2>/dev/null)" = "$WID" ]' 3 || true
+    sleep 0.3
+    local info state
+    info=$(xwininfo -id "$WID")
+    WIN_X=$(awk '/Absolute upper-left X/ { print $4 }' <<<"$info")
+    WIN_Y=$(awk '/Absolute upper-left Y/ { print $4 }' <<<"$info")
+    x_size_is "$1" "at start"
+    # Xwayland under GNOME Shell may lose the first click on a window: it goes to the pink
+    # between the canvas and the buttons, where a click does nothing.
+    click 284 100
+    xprop -id "$WID" _NET_FRAME_EXTENTS | grep -Eq '= [0-9]+, [0-9]+, [1-9]' ||
+        fail "$1: the window has no frame: $(xprop -id "$WID" _NET_FRAME_EXTENTS)"
+    for state in fullscreen maximized_vert,maximized_horz; do
+        wmctrl -i -r "$WID" -b "add,$state"
+        sleep 0.5
+        x_size_is "$1" "asked for $state"
+        xprop -id "$WID" _NET_WM_STATE | grep -Eq 'FULLSCREEN|MAXIMIZED' &&
+            fail "$1: the window stayed $state: $(xprop -id "$WID" _NET_WM_STATE)"
+    done
+    return 0
+}
+x_size_is() {
+    local size
+    size=$(xwininfo -id "$WID" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')
+    [ "$size" = 496x433 ] || fail "$1: the window is $size $2, not 496x433:
+$(xwininfo -root -tree | grep -i pafuro)"
+}
+# press_x X Y: a click at x, y of the client area, which must reach btnNew: a click lost would
+# be counted as silence. AT-SPI is asked without the X display, which it would otherwise open.
+press_x() {
+    click "$1" "$2"
+    await 'DISPLAY= "${ATSPI[@]}" tree pafuro | grep -q "紙をとりかえましたよ！"' 15 ||
+        fail "the click did not reach btnNew"
+}

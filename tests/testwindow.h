@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWindow>
+#include <qpa/qwindowsysteminterface.h>
+#include <qpa/qwindowsysteminterface_p.h>
 
 #include <cmath>
 
@@ -89,6 +91,55 @@ struct TestWindow {
             QTest::mouseMove(window, points[i]);
         QTest::mouseRelease(window, button, {}, points.last());
     }
+    // The same drag with a finger on a touch screen or with a pen, through the window system as
+    // the platform reports them.
+    enum class Pointer { Mouse, Finger, Pen };
+    void drag(const QList<QPoint> &points, Pointer pointer)
+    {
+        if (pointer == Pointer::Mouse)
+            return drag(points);
+        QWindow *window = w.windowHandle();
+        for (qsizetype i = 0; i < points.size(); ++i) {
+            if (pointer == Pointer::Pen)
+                pen(points[i], Qt::LeftButton);
+            else if (i == 0)
+                QTest::touchEvent(window, touchScreen()).press(0, points[i], window);
+            else
+                QTest::touchEvent(window, touchScreen()).move(0, points[i], window);
+        }
+        if (pointer == Pointer::Pen)
+            pen(points.last(), Qt::NoButton);
+        else
+            QTest::touchEvent(window, touchScreen()).release(0, points.last(), window);
+    }
+    // Pressed and let go at the middle of a control.
+    void tap(QWidget *control, Pointer pointer)
+    {
+        drag({control->mapTo(&w, control->rect().center())}, pointer);
+    }
+    static QPointingDevice *touchScreen()
+    {
+        static QPointingDevice *device = QTest::createTouchDevice();
+        return device;
+    }
+    void pen(QPoint at, Qt::MouseButtons buttons)
+    {
+        static QPointingDevice *const device = [] {
+            auto *d = new QPointingDevice(
+                QStringLiteral("pen"), 2, QInputDevice::DeviceType::Stylus,
+                QPointingDevice::PointerType::Pen,
+                QInputDevice::Capability::Position | QInputDevice::Capability::Pressure, 1, 3);
+            QWindowSystemInterface::registerInputDevice(d);
+            // Qt turns a pen's strokes that no control takes into mouse events, as it does on
+            // X11 (XInput 2) and on Wayland; the offscreen platform leaves that to itself.
+            QWindowSystemInterfacePrivate::TabletEvent::setPlatformSynthesizesMouse(false);
+            return d;
+        }();
+        QWindow *window = w.windowHandle();
+        QWindowSystemInterface::handleTabletEvent(window, device, at, window->mapToGlobal(at),
+                                                  buttons, buttons ? 0.5 : 0, 0, 0, 0, 0, 0);
+        QWindowSystemInterface::flushWindowSystemEvents();
+    }
     // One brush stamp at a pixel of the canvas's client area, as a drag with the left button.
     void stamp(int x, int y) { w.画板_MouseMove(1, 0, x * 15.0f, y * 15.0f); }
 
@@ -98,6 +149,8 @@ struct TestWindow {
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 };
+
+Q_DECLARE_METATYPE(TestWindow::Pointer)
 
 inline QString rgbText(QRgb c)
 {

@@ -26,13 +26,14 @@ RUN_PACKAGES=(cmake make g++ qt6-base-dev libxcb1-dev python3-fonttools fonts-ko
 # What the tests need besides. The names carry no release's version where Debian has a
 # versionless one (libclang-rt-dev follows the release's clang); clang-format-19 is the one
 # formatter that Debian 12 and 13 both ship, so the layout check gives one verdict on both.
+# qt6-base-private-dev lets the tests hand a pen's strokes to Qt as the window system does.
 TEST_PACKAGES=(xvfb xauth xdotool imagemagick x11-utils libx11-dev libxtst-dev libbenchmark-dev
                desktop-file-utils appstream
                dbus-daemon dbus-bin at-spi2-core python3-gi gir1.2-atspi-2.0 strace
                weston xwayland
                pulseaudio pulseaudio-utils sox
                clang libclang-rt-dev clang-format-19 locales
-               fusefat dosfstools)
+               fusefat dosfstools qt6-base-private-dev)
 # What the tests on the real desktops need besides (tests/xvfb/gnome.sh, plasma.sh; each is
 # skipped where its desktop is missing): GNOME Shell, Xwayland, and PipeWire as the desktops play
 # sound; for Plasma, KWin with kaccess (in plasma-desktop) and kscreen-doctor.

@@ -73,6 +73,9 @@ private Q_SLOTS:
     void pressWithoutMoveDrawsNothing();
     void dragBelongsToItsControl_data();
     void dragBelongsToItsControl();
+    void secondFingerIgnored();
+    void tapPresses_data();
+    void tapPresses();
     void dragLeavingCanvasIsClipped();
     void stampsAtEdgesClipped();
     void eachMoveStampsOneDisc();
@@ -195,8 +198,10 @@ void PaintTest::pressWithoutMoveDrawsNothing()
 
 // A drag paints on the surface of the control it began on, at positions relative to that
 // control, wherever it goes; one begun anywhere else paints nothing, also across the canvas.
+// A finger and the pen drag as the left button does.
 void PaintTest::dragBelongsToItsControl_data()
 {
+    QTest::addColumn<TestWindow::Pointer>("pointer");
     QTest::addColumn<QString>("start");  // the control pressed on
     QTest::addColumn<QPoint>("pressAt"); // window coordinates
     QTest::addColumn<QList<QPoint>>("path");
@@ -205,41 +210,49 @@ void PaintTest::dragBelongsToItsControl_data()
 
     // Canvas client origin (10, 10); message line (0, 400); side panel client (290, 242).
     const QList<QPoint> acrossCanvas = {{200, 100}, {150, 150}, {60, 200}};
-    QTest::newRow("canvas") << "画板" << QPoint(30, 30)
-                            << QList<QPoint>{{110, 60}, {170, 60}, {230, 60}}
-                            << QList<QPointF>{{100, 50}, {160, 50}, {220, 50}} << QList<QPointF>{};
-    QTest::newRow("canvas into side panel")
-        << "画板" << QPoint(30, 30) << QList<QPoint>{{200, 30}, {330, 255}}
-        << QList<QPointF>{{190, 20}, {320, 245}} << QList<QPointF>{};
-    QTest::newRow("message line") << "InfoDis" << QPoint(20, 410)
-                                  << QList<QPoint>{{60, 412}, {120, 425}, {200, 420}, {400, 405}}
-                                  << QList<QPointF>{{60, 12}, {120, 25}, {200, 20}, {400, 5}}
-                                  << QList<QPointF>{};
-    QTest::newRow("message line onto canvas")
-        << "InfoDis" << QPoint(20, 410) << QList<QPoint>{{60, 412}, {100, 200}}
-        << QList<QPointF>{{60, 12}, {100, -200}} << QList<QPointF>{};
-    QTest::newRow("side panel") << "関係ないやつ" << QPoint(300, 250)
-                                << QList<QPoint>{{330, 255}, {400, 270}, {200, 100}}
-                                << QList<QPointF>{}
-                                << QList<QPointF>{{40, 13}, {110, 28}, {-90, -142}};
-    QTest::newRow("button") << "btnSave" << QPoint(388, 36) << acrossCanvas << QList<QPointF>{}
-                            << QList<QPointF>{};
-    QTest::newRow("swatch") << "赤色" << QPoint(104, 336) << acrossCanvas << QList<QPointF>{}
-                            << QList<QPointF>{};
-    QTest::newRow("size button") << "極太" << QPoint(272, 340) << acrossCanvas << QList<QPointF>{}
-                                 << QList<QPointF>{};
-    QTest::newRow("paper button") << "紙の色" << QPoint(320, 336) << acrossCanvas
-                                  << QList<QPointF>{} << QList<QPointF>{};
-    QTest::newRow("window background")
-        << "frmMain" << QPoint(284, 100) << acrossCanvas << QList<QPointF>{} << QList<QPointF>{};
-    QTest::newRow("group panel") << "色フレーム" << QPoint(60, 390) << acrossCanvas
-                                 << QList<QPointF>{} << QList<QPointF>{};
-    QTest::newRow("label") << "Label1" << QPoint(20, 305) << acrossCanvas << QList<QPointF>{}
-                           << QList<QPointF>{};
+    using P = TestWindow::Pointer;
+    for (const auto &[pointer, by] :
+         {std::pair(P::Mouse, ""), std::pair(P::Finger, "finger, "), std::pair(P::Pen, "pen, ")}) {
+        const auto newRow = [&, pointer = pointer, by = by](const char *name) -> QTestData & {
+            return QTest::addRow("%s%s", by, name) << pointer;
+        };
+        newRow("canvas") << "画板" << QPoint(30, 30)
+                         << QList<QPoint>{{110, 60}, {170, 60}, {230, 60}}
+                         << QList<QPointF>{{100, 50}, {160, 50}, {220, 50}} << QList<QPointF>{};
+        newRow("canvas into side panel")
+            << "画板" << QPoint(30, 30) << QList<QPoint>{{200, 30}, {330, 255}}
+            << QList<QPointF>{{190, 20}, {320, 245}} << QList<QPointF>{};
+        newRow("message line") << "InfoDis" << QPoint(20, 410)
+                               << QList<QPoint>{{60, 412}, {120, 425}, {200, 420}, {400, 405}}
+                               << QList<QPointF>{{60, 12}, {120, 25}, {200, 20}, {400, 5}}
+                               << QList<QPointF>{};
+        newRow("message line onto canvas")
+            << "InfoDis" << QPoint(20, 410) << QList<QPoint>{{60, 412}, {100, 200}}
+            << QList<QPointF>{{60, 12}, {100, -200}} << QList<QPointF>{};
+        newRow("side panel") << "関係ないやつ" << QPoint(300, 250)
+                             << QList<QPoint>{{330, 255}, {400, 270}, {200, 100}}
+                             << QList<QPointF>{}
+                             << QList<QPointF>{{40, 13}, {110, 28}, {-90, -142}};
+        newRow("button") << "btnSave" << QPoint(388, 36) << acrossCanvas << QList<QPointF>{}
+                         << QList<QPointF>{};
+        newRow("swatch") << "赤色" << QPoint(104, 336) << acrossCanvas << QList<QPointF>{}
+                         << QList<QPointF>{};
+        newRow("size button") << "極太" << QPoint(272, 340) << acrossCanvas << QList<QPointF>{}
+                              << QList<QPointF>{};
+        newRow("paper button") << "紙の色" << QPoint(320, 336) << acrossCanvas << QList<QPointF>{}
+                               << QList<QPointF>{};
+        newRow("window background") << "frmMain" << QPoint(284, 100) << acrossCanvas
+                                    << QList<QPointF>{} << QList<QPointF>{};
+        newRow("group panel") << "色フレーム" << QPoint(60, 390) << acrossCanvas << QList<QPointF>{}
+                              << QList<QPointF>{};
+        newRow("label") << "Label1" << QPoint(20, 305) << acrossCanvas << QList<QPointF>{}
+                        << QList<QPointF>{};
+    }
 }
 
 void PaintTest::dragBelongsToItsControl()
 {
+    QFETCH(TestWindow::Pointer, pointer);
     QFETCH(QString, start);
     QFETCH(QPoint, pressAt);
     QFETCH(QList<QPoint>, path);
@@ -252,7 +265,7 @@ void PaintTest::dragBelongsToItsControl()
     else
         QCOMPARE(app.w.childAt(pressAt)->objectName(), start);
     const QImage messageLine = app.w.InfoDis->grab().toImage();
-    app.drag(QList<QPoint>{pressAt} + path);
+    app.drag(QList<QPoint>{pressAt} + path, pointer);
 
     CHECK_DISCS(app.shown(app.w.画板), canvasDiscs, 50 / 15.0, qRgb(0, 0, 0), White);
     CHECK_DISCS(app.shown(app.w.関係ないやつ), sideDiscs, 50 / 15.0, qRgb(0, 0, 0), White);
@@ -263,6 +276,54 @@ void PaintTest::dragBelongsToItsControl()
     QVERIFY(app.w.紙の色[1]->isChecked());
     QVERIFY(!QFile::exists(QFile::decodeName(app.picturePlace().path())));
     QCOMPARE(app.beeps, 0);
+}
+
+// While one finger paints, others neither paint nor press, and the first goes on painting.
+void PaintTest::secondFingerIgnored()
+{
+    TestWindow app;
+    QVERIFY(app.show());
+    QWindow *window = app.w.windowHandle();
+    const QPoint o = app.origin(app.w.画板);
+    const QPoint onNew = app.w.btnNew->mapTo(&app.w, app.w.btnNew->rect().center());
+    const auto touch = [&] { return QTest::touchEvent(window, TestWindow::touchScreen()); };
+    touch().press(0, o + QPoint(40, 40), window);
+    touch().move(0, o + QPoint(60, 40), window).press(1, o + QPoint(40, 200), window);
+    touch().move(0, o + QPoint(80, 40), window).move(1, o + QPoint(80, 200), window);
+    touch().stationary(0).release(1, o + QPoint(80, 200), window);
+    touch().move(0, o + QPoint(100, 40), window).press(2, onNew, window);
+    touch().stationary(0).release(2, onNew, window);
+    touch().move(0, o + QPoint(120, 40), window);
+    touch().release(0, o + QPoint(120, 40), window);
+    CHECK_DISCS(app.shown(app.w.画板), (QList<QPointF>{{60, 40}, {80, 40}, {100, 40}, {120, 40}}),
+                50 / 15.0, qRgb(0, 0, 0), White);
+    QCOMPARE(app.w.InfoDis->text(), frmMain::DefaultNotice);
+}
+
+// A tap with a finger or the pen presses a swatch, a size and a button as a click does.
+void PaintTest::tapPresses_data()
+{
+    QTest::addColumn<TestWindow::Pointer>("pointer");
+    QTest::newRow("finger") << TestWindow::Pointer::Finger;
+    QTest::newRow("pen") << TestWindow::Pointer::Pen;
+}
+
+void PaintTest::tapPresses()
+{
+    QFETCH(TestWindow::Pointer, pointer);
+    TestWindow app;
+    QVERIFY(app.show());
+    app.tap(app.w.赤色, pointer);
+    app.tap(app.w.極太, pointer);
+    QVERIFY(app.w.赤色->isChecked());
+    QVERIFY(app.w.極太->isChecked());
+    const QPoint o = app.origin(app.w.画板);
+    app.drag({o + QPoint(40, 40), o + QPoint(60, 60)}, pointer);
+    CHECK_DISCS(app.shown(app.w.画板), (QList<QPointF>{{60, 60}}), 175 / 15.0, qRgb(255, 0, 0),
+                White);
+    app.tap(app.w.btnNew, pointer);
+    QCOMPARE(app.w.InfoDis->text(), QStringLiteral("紙をとりかえましたよ！"));
+    QCOMPARE(app.shown(app.w.画板), filled(QSize(269, 277), White));
 }
 
 // A drag begun on the canvas goes on stamping outside it; the discs are cut at the canvas's

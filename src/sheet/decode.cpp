@@ -157,7 +157,8 @@ QImage decodeBytes(const QByteArray &bytes, Failure *failure)
 
 bool fitsInMemory(const QSize &size, Failure *failure)
 {
-    if (qint64(size.width()) * size.height() * 4 <= qint64(AllocationLimitMiB) * 1024 * 1024)
+    // Counted in pixels: a header may claim sides whose product times four passes 64 bits.
+    if (qint64(size.width()) * size.height() <= qint64(AllocationLimitMiB) * 1024 * 1024 / 4)
         return true;
     return fail(failure, Why::TooLarge, 0,
                 QStringLiteral("The picture is %1 x %2 pixels, more than %3 MiB")

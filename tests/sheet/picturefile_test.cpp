@@ -829,6 +829,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("opens");
         QTest::newRow("5792 x 5792, 127.98 MiB") << 5792 << true;
         QTest::newRow("5800 x 5800, 128.3 MiB") << 5800 << false;
+        QTest::newRow("2147483647 x 2147483647") << 2147483647 << false;
     }
 
     void allocationLimit()

@@ -30,8 +30,9 @@ struct TestWindow {
     int beeps = 0;
     QList<Report> reports;
     frmMain w{services()};
+    const frmMain::Controls &ui = w.controls();
 
-    TestWindow() { w.Timer1->stop(); }
+    TestWindow() { ui.Timer1->stop(); }
 
     frmMain::Services services()
     {
@@ -51,6 +52,31 @@ struct TestWindow {
     void setRandom(std::function<float()> random) { w.random = std::move(random); }
     void setPicturePlace(picturefile::Place place) { w.picturePlace = std::move(place); }
     const picturefile::Place &picturePlace() const { return w.picturePlace; }
+
+    // The record, set as a handler would set it, and the handlers, fired as their events would.
+    StateRecord &state() { return w.record; }
+    void Timer1_Tick() { w.Timer1_Tick(); }
+    void InfoDisTime_Tick() { w.InfoDisTime_Tick(); }
+    void ShowNotice(const QString &notice) { w.ShowNotice(notice); }
+    void CancelNotice() { w.CancelNotice(); }
+    void btnNew_Click() { w.btnNew_Click(); }
+    void 紙の色_Click(std::int16_t index) { w.紙の色_Click(index); }
+    void StampBrush(DrawingSurface *s, std::int16_t b, float x, float y)
+    {
+        w.StampBrush(s, b, x, y);
+    }
+    void 画板_MouseMove(std::int16_t b, std::int16_t s, float x, float y)
+    {
+        w.画板_MouseMove(b, s, x, y);
+    }
+    void 関係ないやつ_MouseMove(std::int16_t b, std::int16_t s, float x, float y)
+    {
+        w.関係ないやつ_MouseMove(b, s, x, y);
+    }
+    void InfoDis_MouseMove(std::int16_t b, std::int16_t s, float x, float y)
+    {
+        w.InfoDis_MouseMove(b, s, x, y);
+    }
 
     // Shown, on that screen if one is given, and exposed.
     bool show(QScreen *screen = nullptr)
@@ -72,7 +98,7 @@ struct TestWindow {
     }
     // A surface's client area as the user sees it (at scale 1).
     QImage shown(DrawingSurface *s) { return grab().copy(QRect(origin(s), s->image().size())); }
-    QImage canvas() { return shown(w.画板); }
+    QImage canvas() { return shown(ui.画板); }
 
     // A click with the left button at the middle of a control, through its window.
     static void click(QWidget *control)
@@ -141,7 +167,7 @@ struct TestWindow {
         QWindowSystemInterface::flushWindowSystemEvents();
     }
     // One brush stamp at a pixel of the canvas's client area, as a drag with the left button.
-    void stamp(int x, int y) { w.画板_MouseMove(1, 0, x * 15.0f, y * 15.0f); }
+    void stamp(int x, int y) { 画板_MouseMove(1, 0, x * 15.0f, y * 15.0f); }
 
     QByteArray pictureBytes() const
     {

@@ -51,10 +51,7 @@ struct BenchWindow {
     void btnNew_Click() { w.btnNew_Click(); }
     void btnSave_Click() { w.btnSave_Click(); }
     void btnOpen_Click() { w.btnOpen_Click(); }
-    void StampBrush(DrawingSurface *s, std::int16_t b, float x, float y)
-    {
-        w.StampBrush(s, b, x, y);
-    }
+    void StampBrush(auto... a) { w.StampBrush(a...); }
 };
 
 // Call after the QApplication is built.

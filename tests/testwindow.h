@@ -59,24 +59,11 @@ struct TestWindow {
     void InfoDisTime_Tick() { w.InfoDisTime_Tick(); }
     void ShowNotice(const QString &notice) { w.ShowNotice(notice); }
     void CancelNotice() { w.CancelNotice(); }
-    void btnNew_Click() { w.btnNew_Click(); }
     void 紙の色_Click(std::int16_t index) { w.紙の色_Click(index); }
-    void StampBrush(DrawingSurface *s, std::int16_t b, float x, float y)
-    {
-        w.StampBrush(s, b, x, y);
-    }
-    void 画板_MouseMove(std::int16_t b, std::int16_t s, float x, float y)
-    {
-        w.画板_MouseMove(b, s, x, y);
-    }
-    void 関係ないやつ_MouseMove(std::int16_t b, std::int16_t s, float x, float y)
-    {
-        w.関係ないやつ_MouseMove(b, s, x, y);
-    }
-    void InfoDis_MouseMove(std::int16_t b, std::int16_t s, float x, float y)
-    {
-        w.InfoDis_MouseMove(b, s, x, y);
-    }
+    void StampBrush(auto... a) { w.StampBrush(a...); }
+    void 画板_MouseMove(auto... a) { w.画板_MouseMove(a...); }
+    void 関係ないやつ_MouseMove(auto... a) { w.関係ないやつ_MouseMove(a...); }
+    void InfoDis_MouseMove(auto... a) { w.InfoDis_MouseMove(a...); }
 
     // Shown, on that screen if one is given, and exposed.
     bool show(QScreen *screen = nullptr)

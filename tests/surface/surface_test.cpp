@@ -307,7 +307,7 @@ void SurfaceTest::pictureKeptOnAnotherScale()
     QCOMPARE(shown.pixel(client + QPoint(2 * 268, 2 * 276)) & 0xffffff, 0xffffffu);
     app.stamp(200, 200);
     QCOMPARE(app.ui.画板->image().pixel(200, 200) & 0xffffff, Black & 0xffffff);
-    app.btnNew_Click();
+    app.ui.btnNew->click();
     QCOMPARE(app.ui.画板->image().size(), QSize(538, 554));
 }
 

@@ -17,7 +17,7 @@
 
 namespace {
 
-frmMain *window = nullptr;
+BenchWindow *window = nullptr;
 // The system bell, a window's own as the program's is; rung only while the beep is on.
 SystemBell *systemBell = nullptr;
 bool beepOn = false;
@@ -59,7 +59,7 @@ int main(int argc, char **argv)
             systemBell->ring();
     };
     auto w = shownWindow(std::move(services));
-    systemBell = new SystemBell(QStringLiteral("Pafuro"), w.get());
+    systemBell = new SystemBell(QStringLiteral("Pafuro"), &w->w);
     window = w.get();
     // The first beep starts the player and loads the sound library; the figures are those of
     // the beeps after it.

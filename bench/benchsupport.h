@@ -34,14 +34,31 @@ inline void showAndWait(frmMain &w)
 }
 
 // The real window, shown, with the side panel's timer stopped: a benchmark drives the ticks
-// itself or wants none (they would only add noise). Call after the QApplication is built.
-inline std::unique_ptr<frmMain> shownWindow(frmMain::Services services = {})
+// itself or wants none (they would only add noise). It fires the handlers and sets the record
+// directly, as their events and the handlers would.
+struct BenchWindow {
+    explicit BenchWindow(frmMain::Services services) : w(std::move(services))
+    {
+        ui.Timer1->stop();
+        showAndWait(w);
+    }
+
+    frmMain w;
+    const frmMain::Controls &ui = w.controls();
+
+    StateRecord &state() { return w.record; }
+    void Timer1_Tick() { w.Timer1_Tick(); }
+    void btnNew_Click() { w.btnNew_Click(); }
+    void btnSave_Click() { w.btnSave_Click(); }
+    void btnOpen_Click() { w.btnOpen_Click(); }
+    void StampBrush(auto... a) { w.StampBrush(a...); }
+};
+
+// Call after the QApplication is built.
+inline std::unique_ptr<BenchWindow> shownWindow(frmMain::Services services = {})
 {
     prepareApplication();
-    auto w = std::make_unique<frmMain>(std::move(services));
-    w->Timer1->stop();
-    showAndWait(*w);
-    return w;
+    return std::make_unique<BenchWindow>(std::move(services));
 }
 
 class PaintCounter final : public QObject {

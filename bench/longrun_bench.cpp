@@ -104,8 +104,8 @@ int main(int argc, char **argv)
     auto w = shownWindow(std::move(services));
     std::printf("resident at start: %ld KiB\n\n", residentKiB());
     PaintCounter panelPaints, canvasPaints;
-    w->関係ないやつ->installEventFilter(&panelPaints);
-    w->画板->installEventFilter(&canvasPaints);
+    w->ui.関係ないやつ->installEventFilter(&panelPaints);
+    w->ui.画板->installEventFilter(&canvasPaints);
 
     const auto ticks = run("Timer1_Tick, then the event loop", count, block, [&](long) {
         w->Timer1_Tick();
@@ -117,16 +117,14 @@ int main(int argc, char **argv)
     // Each stamp is a mouse move with the left button held, delivered to the canvas as the
     // window system would, a pixel on from the last along a path that sweeps the canvas to and
     // fro, as a hand's drag does; the colour and size change every thousand.
-    DrawingSurface *canvas = w->画板;
-    void (frmMain::*colours[])() = {&frmMain::赤色_Click, &frmMain::青色_Click,
-                                    &frmMain::黄色_Click, &frmMain::黒色_Click};
-    void (frmMain::*sizes[])() = {&frmMain::細い_Click, &frmMain::普通_Click, &frmMain::太い_Click,
-                                  &frmMain::極太_Click};
+    DrawingSurface *canvas = w->ui.画板;
+    ColourButton *colours[] = {w->ui.赤色, w->ui.青色, w->ui.黄色, w->ui.黒色};
+    ColourButton *sizes[] = {w->ui.細い, w->ui.普通, w->ui.太い, w->ui.極太};
     const auto stamps =
         run("canvas mouse move (one stamp), then the event loop", count, block, [&](long i) {
             if (i % 1000 == 0) {
-                (w.get()->*colours[i / 1000 % 4])();
-                (w.get()->*sizes[i / 4000 % 4])();
+                colours[i / 1000 % 4]->click();
+                sizes[i / 4000 % 4]->click();
             }
             const long row = i / 269, column = i % 269;
             const QPointF at(2 + (row % 2 ? 268 - column : column), 2 + (row * 3) % 277);

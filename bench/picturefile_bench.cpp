@@ -21,7 +21,7 @@
 
 namespace {
 
-frmMain *window = nullptr;
+BenchWindow *window = nullptr;
 picturefile::Place picturePlace;
 
 bool failed(benchmark::State &state, const QString &reason)
@@ -32,7 +32,7 @@ bool failed(benchmark::State &state, const QString &reason)
 
 void BM_KeepClick(benchmark::State &state)
 {
-    frmMain &w = *window;
+    BenchWindow &w = *window;
     for (auto _ : state) {
         w.btnSave_Click();
         QCoreApplication::sendPostedEvents();
@@ -41,7 +41,7 @@ void BM_KeepClick(benchmark::State &state)
 
 void BM_ReopenClick(benchmark::State &state)
 {
-    frmMain &w = *window;
+    BenchWindow &w = *window;
     w.btnSave_Click();
     for (auto _ : state) {
         w.btnOpen_Click();
@@ -52,7 +52,7 @@ void BM_ReopenClick(benchmark::State &state)
 
 void BM_Write(benchmark::State &state)
 {
-    const QImage image = window->画板->image();
+    const QImage image = window->ui.画板->image();
     picturefile::Failure failure;
     for (auto _ : state) {
         if (!picturefile::write(image, picturePlace, &failure) && failed(state, failure.detail))
@@ -113,10 +113,10 @@ int main(int argc, char **argv)
     auto w = shownWindow(std::move(services));
     // A picture with something on it: discs in several colours and sizes.
     for (int i = 0; i < 40; ++i) {
-        w->state.PenRed = (i * 53) & 0xff;
-        w->state.PenGreen = (i * 97) & 0xff;
-        w->state.PenSize = 10 + (i % 4) * 55;
-        w->StampBrush(w->画板, 1, float((i * 733) % 4035), float((i * 421) % 4155));
+        w->state().PenRed = (i * 53) & 0xff;
+        w->state().PenGreen = (i * 97) & 0xff;
+        w->state().PenSize = 10 + (i % 4) * 55;
+        w->StampBrush(w->ui.画板, 1, float((i * 733) % 4035), float((i * 421) % 4155));
     }
     window = w.get();
 

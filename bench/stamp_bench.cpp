@@ -20,7 +20,7 @@
 namespace {
 
 // Counts the canvas's paint events, to show that every stamp was repainted.
-frmMain *window = nullptr;
+BenchWindow *window = nullptr;
 PaintCounter *counter = nullptr;
 
 // Centres in twips, spread over the canvas's client area (269 x 277 pixels at scale 1, twice that
@@ -42,17 +42,17 @@ std::array<std::array<float, 2>, 256> positions()
 
 void BM_Stamp(benchmark::State &state)
 {
-    frmMain &w = *window;
-    w.state.PenSize = std::int32_t(state.range(0));
+    BenchWindow &w = *window;
+    w.state().PenSize = std::int32_t(state.range(0));
     const auto p = positions();
     std::size_t i = 0;
     std::int32_t colour = 0;
     const std::int64_t paintsBefore = counter->paints;
     for (auto _ : state) {
         // A new colour now and then, as a user switching swatches would.
-        w.state.PenRed = colour & 0xff;
-        w.state.PenGreen = (colour >> 3) & 0xff;
-        w.StampBrush(w.画板, 1, p[i][0], p[i][1]);
+        w.state().PenRed = colour & 0xff;
+        w.state().PenGreen = (colour >> 3) & 0xff;
+        w.StampBrush(w.ui.画板, 1, p[i][0], p[i][1]);
         // Deliver the repaint the stamp asked for (all posted events: a filtered delivery leaves
         // the spent entries in the queue).
         QCoreApplication::sendPostedEvents();
@@ -73,7 +73,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     auto w = shownWindow();
     PaintCounter paintCounter;
-    w->画板->installEventFilter(&paintCounter);
+    w->ui.画板->installEventFilter(&paintCounter);
     window = w.get();
     counter = &paintCounter;
 

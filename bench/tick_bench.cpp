@@ -18,12 +18,12 @@
 namespace {
 
 // Counts the side panel's paint events, to show that every tick was repainted.
-frmMain *window = nullptr;
+BenchWindow *window = nullptr;
 PaintCounter *counter = nullptr;
 
 void BM_Tick(benchmark::State &state)
 {
-    frmMain &w = *window;
+    BenchWindow &w = *window;
     for (auto _ : state)
         w.Timer1_Tick();
     // Leave no repaint behind for the next benchmark.
@@ -33,7 +33,7 @@ BENCHMARK(BM_Tick);
 
 void BM_TickAndRepaint(benchmark::State &state)
 {
-    frmMain &w = *window;
+    BenchWindow &w = *window;
     const std::int64_t paintsBefore = counter->paints;
     for (auto _ : state) {
         w.Timer1_Tick();
@@ -52,7 +52,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     auto w = shownWindow();
     PaintCounter paintCounter;
-    w->関係ないやつ->installEventFilter(&paintCounter);
+    w->ui.関係ないやつ->installEventFilter(&paintCounter);
     window = w.get();
     counter = &paintCounter;
 

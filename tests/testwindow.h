@@ -30,8 +30,9 @@ struct TestWindow {
     int beeps = 0;
     QList<Report> reports;
     frmMain w{services()};
+    const frmMain::Controls &ui = w.controls();
 
-    TestWindow() { w.Timer1->stop(); }
+    TestWindow() { ui.Timer1->stop(); }
 
     frmMain::Services services()
     {
@@ -51,6 +52,18 @@ struct TestWindow {
     void setRandom(std::function<float()> random) { w.random = std::move(random); }
     void setPicturePlace(picturefile::Place place) { w.picturePlace = std::move(place); }
     const picturefile::Place &picturePlace() const { return w.picturePlace; }
+
+    // The record, set as a handler would set it, and the handlers, fired as their events would.
+    StateRecord &state() { return w.record; }
+    void Timer1_Tick() { w.Timer1_Tick(); }
+    void InfoDisTime_Tick() { w.InfoDisTime_Tick(); }
+    void ShowNotice(const QString &notice) { w.ShowNotice(notice); }
+    void CancelNotice() { w.CancelNotice(); }
+    void 紙の色_Click(std::int16_t index) { w.紙の色_Click(index); }
+    void StampBrush(auto... a) { w.StampBrush(a...); }
+    void 画板_MouseMove(auto... a) { w.画板_MouseMove(a...); }
+    void 関係ないやつ_MouseMove(auto... a) { w.関係ないやつ_MouseMove(a...); }
+    void InfoDis_MouseMove(auto... a) { w.InfoDis_MouseMove(a...); }
 
     // Shown, on that screen if one is given, and exposed.
     bool show(QScreen *screen = nullptr)
@@ -72,7 +85,7 @@ struct TestWindow {
     }
     // A surface's client area as the user sees it (at scale 1).
     QImage shown(DrawingSurface *s) { return grab().copy(QRect(origin(s), s->image().size())); }
-    QImage canvas() { return shown(w.画板); }
+    QImage canvas() { return shown(ui.画板); }
 
     // A click with the left button at the middle of a control, through its window.
     static void click(QWidget *control)
@@ -141,7 +154,7 @@ struct TestWindow {
         QWindowSystemInterface::flushWindowSystemEvents();
     }
     // One brush stamp at a pixel of the canvas's client area, as a drag with the left button.
-    void stamp(int x, int y) { w.画板_MouseMove(1, 0, x * 15.0f, y * 15.0f); }
+    void stamp(int x, int y) { 画板_MouseMove(1, 0, x * 15.0f, y * 15.0f); }
 
     QByteArray pictureBytes() const
     {

@@ -9,29 +9,30 @@ void frmMain::Timer1_Tick()
     // Each value is a float, widened exactly; the products are taken in double precision.
     auto component = [this] { return std::int32_t(std::floor(double(random()) * 255)); };
 
-    state.SparkRed = component();
-    state.SparkGreen = component();
-    state.SparkBlue = component();
-    関係ないやつ->setFillColor(ColourValue(state.SparkRed, state.SparkGreen, state.SparkBlue));
+    record.SparkRed = component();
+    record.SparkGreen = component();
+    record.SparkBlue = component();
+    関係ないやつ->setFillColor(ColourValue(record.SparkRed, record.SparkGreen, record.SparkBlue));
 
     double r = random();
-    state.SparkRadius = std::int16_t(std::floor(r * 96 + 100));
+    record.SparkRadius = std::int16_t(std::floor(r * 96 + 100));
     r = random();
     const double w = 関係ないやつ->outerWidthTwips();
-    state.SparkX = std::int16_t(std::floor(((w + 500) + 1) * r));
+    record.SparkX = std::int16_t(std::floor(((w + 500) + 1) * r));
     r = random();
     const double h = 関係ないやつ->outerHeightTwips();
-    state.SparkY = std::int16_t(std::floor(((h + 500) + 1) * r));
-    関係ないやつ->circle(float(state.SparkX), float(state.SparkY), float(state.SparkRadius));
+    record.SparkY = std::int16_t(std::floor(((h + 500) + 1) * r));
+    関係ないやつ->circle(float(record.SparkX), float(record.SparkY), float(record.SparkRadius));
 
-    state.SparkCount = state.SparkCount + 1;
-    if (state.SparkCount == 26) {
+    record.SparkCount = record.SparkCount + 1;
+    if (record.SparkCount == 26) {
         関係ないやつ->clear();
-        state.SparkRed = component();
-        state.SparkGreen = component();
-        state.SparkBlue = component();
-        関係ないやつ->setBackColor(ColourValue(state.SparkRed, state.SparkGreen, state.SparkBlue));
-        state.SparkCount = 0;
+        record.SparkRed = component();
+        record.SparkGreen = component();
+        record.SparkBlue = component();
+        関係ないやつ->setBackColor(
+            ColourValue(record.SparkRed, record.SparkGreen, record.SparkBlue));
+        record.SparkCount = 0;
     }
 }
 

@@ -75,10 +75,10 @@ void frmMain::connectHandlers()
 
 void frmMain::Form_Load()
 {
-    state.PenSize = 50;
-    state.PaperRed = 255;
-    state.PaperGreen = 255;
-    state.PaperBlue = 255;
+    record.PenSize = 50;
+    record.PaperRed = 255;
+    record.PaperGreen = 255;
+    record.PaperBlue = 255;
 }
 
 void frmMain::btnEnd_Click()

@@ -1,19 +1,13 @@
 #pragma once
 
-#include "app/colourbutton.h"
-#include "app/grouppanel.h"
+#include "app/frmmaincontrols.h"
 #include "app/staterecord.h"
-#include "notice/messageline.h"
 #include "sheet/failure.h"
 #include "sheet/picturefile.h"
-#include "surface/drawingsurface.h"
 
 #include <QElapsedTimer>
-#include <QLabel>
-#include <QTimer>
 #include <QWidget>
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <random>
@@ -21,8 +15,9 @@
 class QButtonGroup;
 
 // The program's one window. It owns every control and the state record; its handlers are
-// spread over the folders of their concern (painting, message line, sheet, animation).
-class frmMain final : public QWidget {
+// spread over the folders of their concern (painting, message line, sheet, animation). Outside
+// it, the controls and the record are read only; the handlers run on the controls' events.
+class frmMain final : public QWidget, private frmMainControls {
     Q_OBJECT
 public:
     // What the window asks of the world around it, given when it is built. Left empty, the beep
@@ -43,39 +38,25 @@ public:
     explicit frmMain(QWidget *parent = nullptr);
     explicit frmMain(Services services, QWidget *parent = nullptr);
 
-    StateRecord state;
+    using Controls = frmMainControls;
+    const Controls &controls() const { return *this; }
+    const StateRecord &state() const { return record; }
 
-    DrawingSurface *画板;
-    ColourButton *btnSave;
-    ColourButton *btnOpen;
-    ColourButton *btnNew;
-    ColourButton *btnEnd;
-    DrawingSurface *関係ないやつ;
-    QLabel *Label1;
-    QLabel *Label2;
-    QLabel *Label3;
-    GroupPanel *色フレーム;
-    GroupPanel *Picture1;
-    GroupPanel *Picture2;
-    MessageLine *InfoDis;
-    QTimer *Timer1;
-    QTimer *InfoDisTime;
+    // The message line's resting text.
+    static const QString DefaultNotice;
+    // The random source's 32 bits as a value in [0, 1).
+    static float toUnit(std::uint32_t bits);
 
-    ColourButton *黒色;
-    ColourButton *白色;
-    ColourButton *赤色;
-    ColourButton *青色;
-    ColourButton *黄色;
-    ColourButton *紫色;
-    ColourButton *橙色;
-    ColourButton *緑色;
+protected:
+    void changeEvent(QEvent *event) override;
 
-    ColourButton *細い;
-    ColourButton *普通;
-    ColourButton *太い;
-    ColourButton *極太;
+private:
+    // The fixtures of the tests and benchmarks fire handlers, set the record and swap a service
+    // in the middle of a run.
+    friend struct TestWindow;
+    friend struct BenchWindow;
 
-    std::array<ColourButton *, 8> 紙の色;
+    StateRecord record;
 
     // app/frmmain.cpp
     void Form_Load();
@@ -100,7 +81,6 @@ public:
     void 極太_Click();
 
     // notice/frmmain_notice.cpp
-    static const QString DefaultNotice;
     void CancelNotice();
     void ShowNotice(const QString &notice);
     void InfoDisTime_Tick();
@@ -113,15 +93,6 @@ public:
 
     // anim/frmmain_sparks.cpp
     void Timer1_Tick();
-    // The random source's 32 bits as a value in [0, 1).
-    static float toUnit(std::uint32_t bits);
-
-protected:
-    void changeEvent(QEvent *event) override;
-
-private:
-    // The fixture of the tests swaps a service in the middle of a test.
-    friend struct TestWindow;
 
     std::function<void()> beep;
     std::function<float()> random;

@@ -4,11 +4,11 @@
 
 namespace {
 
-void setBrushColour(StateRecord &state, std::int32_t red, std::int32_t green, std::int32_t blue)
+void setBrushColour(StateRecord &record, std::int32_t red, std::int32_t green, std::int32_t blue)
 {
-    state.PenRed = red;
-    state.PenGreen = green;
-    state.PenBlue = blue;
+    record.PenRed = red;
+    record.PenGreen = green;
+    record.PenBlue = blue;
 }
 
 } // namespace
@@ -18,10 +18,10 @@ void frmMain::StampBrush(DrawingSurface *surface, std::int16_t button, float x, 
     // Only the left button held alone paints.
     if (button != 1)
         return;
-    const std::int32_t colour = ColourValue(state.PenRed, state.PenGreen, state.PenBlue);
+    const std::int32_t colour = ColourValue(record.PenRed, record.PenGreen, record.PenBlue);
     surface->setFillColor(colour);
     surface->setForeColor(colour);
-    surface->circle(x, y, float(state.PenSize));
+    surface->circle(x, y, float(record.PenSize));
 }
 
 void frmMain::画板_MouseMove(std::int16_t button, std::int16_t, float x, float y)
@@ -42,20 +42,20 @@ void frmMain::InfoDis_MouseMove(std::int16_t button, std::int16_t, float x, floa
 
 // The palette and the sizes read as a table, one handler to a line.
 // clang-format off
-void frmMain::黒色_Click() { setBrushColour(state, 0, 0, 0); }
-void frmMain::白色_Click() { setBrushColour(state, 255, 255, 255); }
-void frmMain::赤色_Click() { setBrushColour(state, 255, 0, 0); }
-void frmMain::青色_Click() { setBrushColour(state, 0, 0, 255); }
-void frmMain::黄色_Click() { setBrushColour(state, 255, 255, 0); }
-void frmMain::紫色_Click() { setBrushColour(state, 255, 0, 255); }
+void frmMain::黒色_Click() { setBrushColour(record, 0, 0, 0); }
+void frmMain::白色_Click() { setBrushColour(record, 255, 255, 255); }
+void frmMain::赤色_Click() { setBrushColour(record, 255, 0, 0); }
+void frmMain::青色_Click() { setBrushColour(record, 0, 0, 255); }
+void frmMain::黄色_Click() { setBrushColour(record, 255, 255, 0); }
+void frmMain::紫色_Click() { setBrushColour(record, 255, 0, 255); }
 // The orange brush is lighter than the swatch's face.
-void frmMain::橙色_Click() { setBrushColour(state, 255, 162, 0); }
-void frmMain::緑色_Click() { setBrushColour(state, 0, 255, 0); }
+void frmMain::橙色_Click() { setBrushColour(record, 255, 162, 0); }
+void frmMain::緑色_Click() { setBrushColour(record, 0, 255, 0); }
 
-void frmMain::細い_Click() { state.PenSize = 10; }
-void frmMain::普通_Click() { state.PenSize = 50; }
-void frmMain::太い_Click() { state.PenSize = 100; }
-void frmMain::極太_Click() { state.PenSize = 175; }
+void frmMain::細い_Click() { record.PenSize = 10; }
+void frmMain::普通_Click() { record.PenSize = 50; }
+void frmMain::太い_Click() { record.PenSize = 100; }
+void frmMain::極太_Click() { record.PenSize = 175; }
 // clang-format on
 
 void frmMain::connectBrushHandlers()

@@ -14,15 +14,15 @@ void frmMain::紙の色_Click(std::int16_t index)
                                         {255, 255, 0}, {255, 0, 255},   {255, 162, 0}, {0, 255, 0}};
     if (index < 0 || index > 7)
         return;
-    state.PaperRed = papers[index].red;
-    state.PaperGreen = papers[index].green;
-    state.PaperBlue = papers[index].blue;
+    record.PaperRed = papers[index].red;
+    record.PaperGreen = papers[index].green;
+    record.PaperBlue = papers[index].blue;
 }
 
 void frmMain::btnNew_Click()
 {
     CancelNotice();
-    画板->setBackColor(ColourValue(state.PaperRed, state.PaperGreen, state.PaperBlue));
+    画板->setBackColor(ColourValue(record.PaperRed, record.PaperGreen, record.PaperBlue));
     画板->clear();
     画板->removePicture();
     ShowNotice(QStringLiteral("紙をとりかえましたよ！"));

@@ -47,9 +47,9 @@ std::shared_ptr<Script> script(TestWindow &t)
     return s;
 }
 
-QImage panelImage(frmMain &w)
+QImage panelImage(TestWindow &t)
 {
-    return w.関係ないやつ->grab().toImage();
+    return t.ui.関係ないやつ->grab().toImage();
 }
 
 // A pixel of the panel's client area, as shown.
@@ -143,7 +143,6 @@ private Q_SLOTS:
 void AnimTest::drawsSixPerTickAndNineOnEveryTwentySixth()
 {
     TestWindow t;
-    frmMain *w = &t.w;
     std::mt19937 generator(7);
     int draws = 0;
     t.setRandom([&] {
@@ -152,9 +151,9 @@ void AnimTest::drawsSixPerTickAndNineOnEveryTwentySixth()
     });
     for (int tick = 1; tick <= 78; ++tick) {
         const int before = draws;
-        w->Timer1_Tick();
+        t.Timer1_Tick();
         QCOMPARE(draws - before, tick % 26 == 0 ? 9 : 6);
-        QCOMPARE(w->state.SparkCount, tick % 26);
+        QCOMPARE(t.state().SparkCount, tick % 26);
     }
 }
 
@@ -183,12 +182,11 @@ void AnimTest::fieldsFromScriptedDraws()
     QFETCH(QList<float>, draws);
     QFETCH(QList<int>, fields);
     TestWindow t;
-    frmMain *w = &t.w;
     auto s = script(t);
     s->values.assign(draws.begin(), draws.end());
-    w->Timer1_Tick();
+    t.Timer1_Tick();
     QCOMPARE(s->draws, 6);
-    const StateRecord &st = w->state;
+    const StateRecord &st = t.state();
     QCOMPARE((QList<int>{st.SparkRed, st.SparkGreen, st.SparkBlue, st.SparkRadius, st.SparkX,
                          st.SparkY}),
              fields);
@@ -219,13 +217,12 @@ void AnimTest::circleOnThePanel()
     QFETCH(int, y);
     QFETCH(int, radius);
     TestWindow t;
-    frmMain *w = &t.w;
     auto s = script(t);
     s->values.assign(draws.begin(), draws.end());
-    w->Timer1_Tick();
-    QCOMPARE((QList<int>{w->state.SparkX, w->state.SparkY, w->state.SparkRadius}),
+    t.Timer1_Tick();
+    QCOMPARE((QList<int>{t.state().SparkX, t.state().SparkY, t.state().SparkRadius}),
              (QList<int>{x, y, radius}));
-    const QImage panel = panelImage(*w);
+    const QImage panel = panelImage(t);
     checkCircle(panel, x, y, radius, fill, Black, White);
     // Nothing else was drawn: the far corner is still white.
     QCOMPARE(at(panel, clientWidth(panel) - 1, clientHeight(panel) - 1), White);
@@ -234,42 +231,41 @@ void AnimTest::circleOnThePanel()
 void AnimTest::wipesOnTheTwentySixthTickOnly()
 {
     TestWindow t;
-    frmMain *w = &t.w;
     auto s = script(t);
     // The user paints a red disc on the panel, away from where the circles go.
-    w->赤色->click();
-    w->関係ないやつ_MouseMove(1, 0, 2250, 270);
-    QCOMPARE(at(panelImage(*w), 150, 18), QColor(255, 0, 0));
+    t.ui.赤色->click();
+    t.関係ないやつ_MouseMove(1, 0, 2250, 270);
+    QCOMPARE(at(panelImage(t), 150, 18), QColor(255, 0, 0));
 
     // Ticks 1 to 25 all put the same circle at (1054, 279).
     for (int tick = 1; tick <= 25; ++tick)
         s->add({0.3f, 0.6f, 0.9f, 0.5f, 0.3f, 0.25f});
     for (int tick = 1; tick <= 25; ++tick)
-        w->Timer1_Tick();
-    QCOMPARE(w->state.SparkCount, 25);
+        t.Timer1_Tick();
+    QCOMPARE(t.state().SparkCount, 25);
     // Painting on the panel left its outline colour at the red brush.
     const QColor red(255, 0, 0);
-    QImage panel = panelImage(*w);
+    QImage panel = panelImage(t);
     checkCircle(panel, 1054, 279, 148, QColor(76, 153, 229), red, White);
     QCOMPARE(at(panel, 150, 18), red);
     QCOMPARE(at(panel, 0, 0), White);
 
     // Tick 26 draws its own circle elsewhere, then wipes everything to the colour of draws 7 to 9.
     s->add({0.f, 0.f, 0.f, 0.5f, 0.6f, 0.25f, 0.9f, 0.1f, 0.5f});
-    w->Timer1_Tick();
+    t.Timer1_Tick();
     QCOMPARE(s->draws, 25 * 6 + 9);
-    QCOMPARE(w->state.SparkCount, 0);
-    QCOMPARE((QList<int>{w->state.SparkRed, w->state.SparkGreen, w->state.SparkBlue}),
+    QCOMPARE(t.state().SparkCount, 0);
+    QCOMPARE((QList<int>{t.state().SparkRed, t.state().SparkGreen, t.state().SparkBlue}),
              (QList<int>{229, 25, 127}));
-    QCOMPARE(w->state.SparkX, 2109);
+    QCOMPARE(t.state().SparkX, 2109);
     const QColor background(229, 25, 127);
-    QVERIFY(allOf(panelImage(*w), background));
+    QVERIFY(allOf(panelImage(t), background));
 
     // The next tick draws a colour of its own for its circle, on the new background.
     s->add({0.1f, 0.2f, 0.3f, 0.5f, 0.3f, 0.25f});
-    w->Timer1_Tick();
-    QCOMPARE(w->state.SparkCount, 1);
-    panel = panelImage(*w);
+    t.Timer1_Tick();
+    QCOMPARE(t.state().SparkCount, 1);
+    panel = panelImage(t);
     checkCircle(panel, 1054, 279, 148, QColor(25, 51, 76), red, background);
     QCOMPARE(at(panel, 0, 0), background);
 }
@@ -290,31 +286,30 @@ void AnimTest::outlinesTakeTheBrushLastUsedOnThePanel()
     QFETCH(QString, swatch);
     QFETCH(QColor, outline);
     TestWindow t;
-    frmMain *w = &t.w;
     auto s = script(t);
     const auto tick = [&] {
         s->add({0.3f, 0.6f, 0.9f, 0.5f, 0.3f, 0.25f});
-        w->Timer1_Tick();
-        return panelImage(*w);
+        t.Timer1_Tick();
+        return panelImage(t);
     };
     const QColor fill(76, 153, 229);
     checkCircle(tick(), 1054, 279, 148, fill, Black, White);
 
     // Moves without the left button alone, and painting on the canvas, leave the panel's
     // outline alone.
-    w->findChild<QAbstractButton *>(swatch)->click();
-    w->関係ないやつ_MouseMove(0, 0, 2250, 270);
-    w->関係ないやつ_MouseMove(3, 0, 2250, 270);
-    w->画板_MouseMove(1, 0, 600, 600);
-    QCOMPARE(at(panelImage(*w), 150, 18), White);
+    t.w.findChild<QAbstractButton *>(swatch)->click();
+    t.関係ないやつ_MouseMove(0, 0, 2250, 270);
+    t.関係ないやつ_MouseMove(3, 0, 2250, 270);
+    t.画板_MouseMove(1, 0, 600, 600);
+    QCOMPARE(at(panelImage(t), 150, 18), White);
     checkCircle(tick(), 1054, 279, 148, fill, Black, White);
 
     // The user paints on the panel with the chosen brush: from then on the outlines have its
     // colour.
-    w->関係ないやつ_MouseMove(1, 0, 2250, 270);
-    QCOMPARE(at(panelImage(*w), 150, 18), outline);
-    w->黒色->click();
-    w->画板_MouseMove(1, 0, 900, 900);
+    t.関係ないやつ_MouseMove(1, 0, 2250, 270);
+    QCOMPARE(at(panelImage(t), 150, 18), outline);
+    t.ui.黒色->click();
+    t.画板_MouseMove(1, 0, 900, 900);
     for (int i = 0; i < 3; ++i)
         checkCircle(tick(), 1054, 279, 148, fill, outline, White);
 }
@@ -339,16 +334,15 @@ void AnimTest::sizeIsReadThroughThePanel()
     QFETCH(int, x);
     QFETCH(int, y);
     TestWindow t;
-    frmMain *w = &t.w;
-    w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w));
-    w->関係ないやつ->resize(size);
+    t.w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&t.w));
+    t.ui.関係ないやつ->resize(size);
     auto s = script(t);
     for (int tick = 0; tick < 3; ++tick) {
         s->add({0.5f, 0.5f, 0.5f, 0.5f, r, r});
-        w->Timer1_Tick();
-        QCOMPARE(w->state.SparkX, x);
-        QCOMPARE(w->state.SparkY, y);
+        t.Timer1_Tick();
+        QCOMPARE(t.state().SparkX, x);
+        QCOMPARE(t.state().SparkY, y);
     }
 }
 
@@ -356,30 +350,28 @@ void AnimTest::sizeIsReadThroughThePanel()
 void AnimTest::sizeIsReadAfterItsDraw()
 {
     TestWindow t;
-    frmMain *w = &t.w;
     auto s = script(t);
     s->add({0.5f, 0.5f, 0.5f, 0.5f, JustBelowOne, JustBelowOne});
     s->onDraw = [&](int draw) {
         if (draw == 5)
-            w->関係ないやつ->resize(100, 41);
+            t.ui.関係ないやつ->resize(100, 41);
         if (draw == 6)
-            w->関係ないやつ->resize(100, 20);
+            t.ui.関係ないやつ->resize(100, 20);
     };
-    w->Timer1_Tick();
-    QCOMPARE(w->state.SparkX, 2000);
-    QCOMPARE(w->state.SparkY, 800);
+    t.Timer1_Tick();
+    QCOMPARE(t.state().SparkX, 2000);
+    QCOMPARE(t.state().SparkY, 800);
 }
 
 void AnimTest::staysInRangeOverManyTicks()
 {
     TestWindow t;
-    frmMain *w = &t.w;
     int lowest[6], highest[6];
     std::fill(std::begin(lowest), std::end(lowest), INT_MAX);
     std::fill(std::begin(highest), std::end(highest), INT_MIN);
     for (int tick = 1; tick <= 20000; ++tick) {
-        w->Timer1_Tick();
-        const StateRecord &st = w->state;
+        t.Timer1_Tick();
+        const StateRecord &st = t.state();
         const int fields[6] = {st.SparkRed,    st.SparkGreen, st.SparkBlue,
                                st.SparkRadius, st.SparkX,     st.SparkY};
         for (int i = 0; i < 6; ++i) {
@@ -423,44 +415,42 @@ void AnimTest::randomBitsBelowOne()
 void AnimTest::twoFreshWindowsShowTheSameSequence()
 {
     TestWindow ta, tb;
-    frmMain *a = &ta.w, *b = &tb.w;
     for (int tick = 1; tick <= 60; ++tick) {
-        a->Timer1_Tick();
-        b->Timer1_Tick();
-        QCOMPARE(fields(a->state), fields(b->state));
-        QCOMPARE(panelImage(*a), panelImage(*b));
+        ta.Timer1_Tick();
+        tb.Timer1_Tick();
+        QCOMPARE(fields(ta.state()), fields(tb.state()));
+        QCOMPARE(panelImage(ta), panelImage(tb));
         if (tick == 1) {
             // The same in every run of the program, too: the source is never seeded from a clock.
-            const StateRecord &st = a->state;
+            const StateRecord &st = ta.state();
             QCOMPARE((QList<int>{st.SparkRed, st.SparkGreen, st.SparkBlue, st.SparkRadius,
                                  st.SparkX, st.SparkY}),
                      (QList<int>{207, 34, 230, 180, 446, 1081}));
         }
         if (tick == 26)
-            QVERIFY(allOf(panelImage(*a), QColor(157, 198, 120)));
+            QVERIFY(allOf(panelImage(ta), QColor(157, 198, 120)));
     }
 }
 
 void AnimTest::leavesThePictureAndTheBrushAlone()
 {
     TestWindow t;
-    frmMain *w = &t.w;
-    w->赤色->click();
-    w->太い->click();
-    w->紙の色[3]->click();
-    w->画板_MouseMove(1, 0, 600, 600);
-    w->InfoDis_MouseMove(1, 0, 1500, 300);
-    const QImage canvas = w->画板->grab().toImage();
-    const StateRecord before = w->state;
+    t.ui.赤色->click();
+    t.ui.太い->click();
+    t.ui.紙の色[3]->click();
+    t.画板_MouseMove(1, 0, 600, 600);
+    t.InfoDis_MouseMove(1, 0, 1500, 300);
+    const QImage canvas = t.ui.画板->grab().toImage();
+    const StateRecord before = t.state();
 
     for (int tick = 0; tick < 100; ++tick)
-        w->Timer1_Tick();
+        t.Timer1_Tick();
 
-    QCOMPARE(w->画板->grab().toImage(), canvas);
-    QCOMPARE(fields(w->state).first(7), fields(before).first(7));
+    QCOMPARE(t.ui.画板->grab().toImage(), canvas);
+    QCOMPARE(fields(t.state()).first(7), fields(before).first(7));
     // The next stamp on the canvas is still a thick red disc.
-    w->画板_MouseMove(1, 0, 2400, 2400);
-    const QImage stamped = w->画板->grab().toImage();
+    t.画板_MouseMove(1, 0, 2400, 2400);
+    const QImage stamped = t.ui.画板->grab().toImage();
     QCOMPARE(stamped.pixelColor(160 + Border, 160 + Border), QColor(255, 0, 0));
     QCOMPARE(stamped.pixelColor(160 + 6 + Border, 160 + Border), QColor(255, 0, 0));
 }
@@ -473,16 +463,16 @@ void AnimTest::timerTicksFromTheStartWithoutPause()
     services.random = drawsFrom(s);
     frmMain w(std::move(services));
     // Ten ticks a second; the count below could not tell a slower timer from a busy machine.
-    QCOMPARE(w.Timer1->interval(), 100);
+    QCOMPARE(w.controls().Timer1->interval(), 100);
     // A notice on the message line does not hold the animation up.
-    w.ShowNotice(QStringLiteral("とっておいたよん♪"));
+    w.controls().btnNew->click();
     // About five ticks; fewer only if the machine starves the test of time.
     QTest::qWait(550);
     QVERIFY2(s->draws % 6 == 0 && s->draws >= 2 * 6 && s->draws <= 7 * 6,
              qPrintable(QString::number(s->draws)));
-    QVERIFY(w.state.SparkCount > 0);
+    QVERIFY(w.state().SparkCount > 0);
     const int before = s->draws;
-    QMetaObject::invokeMethod(w.Timer1, "timeout");
+    QMetaObject::invokeMethod(w.controls().Timer1, "timeout");
     QCOMPARE(s->draws, before + 6);
 }
 

@@ -58,7 +58,7 @@ private Q_SLOTS:
         for (QWidget *w : widgets)
             QVERIFY2(reached.contains(w), qPrintable(w->objectName()));
         // The swatches have no caption: each is named by its colour, its own name's first kanji.
-        for (QAbstractButton *swatch : t.w.色フレーム->findChildren<QAbstractButton *>())
+        for (QAbstractButton *swatch : t.ui.色フレーム->findChildren<QAbstractButton *>())
             QVERIFY2(nameOf(swatch).contains(swatch->objectName().at(0)),
                      qPrintable(nameOf(swatch)));
 
@@ -172,11 +172,11 @@ private Q_SLOTS:
     {
         TestWindow t;
         QVERIFY(t.show());
-        QCOMPARE(nameOf(t.w.InfoDis), frmMain::DefaultNotice);
-        TestWindow::click(t.w.btnNew);
-        QCOMPARE(nameOf(t.w.InfoDis), QStringLiteral("紙をとりかえましたよ！"));
-        t.w.InfoDisTime_Tick();
-        QCOMPARE(nameOf(t.w.InfoDis), frmMain::DefaultNotice);
+        QCOMPARE(nameOf(t.ui.InfoDis), frmMain::DefaultNotice);
+        TestWindow::click(t.ui.btnNew);
+        QCOMPARE(nameOf(t.ui.InfoDis), QStringLiteral("紙をとりかえましたよ！"));
+        t.InfoDisTime_Tick();
+        QCOMPARE(nameOf(t.ui.InfoDis), frmMain::DefaultNotice);
     }
 };
 

@@ -421,7 +421,7 @@ void WindowTest::focusMark()
 
     // As after the Tab key: a style draws some focus marks only once the keyboard moved the focus.
     app.w.setAttribute(Qt::WA_KeyboardFocusChange);
-    QWidget *elsewhere = widget == app.w.btnEnd ? app.w.btnNew : app.w.btnEnd;
+    QWidget *elsewhere = widget == app.ui.btnEnd ? app.ui.btnNew : app.ui.btnEnd;
     elsewhere->setFocus(Qt::TabFocusReason);
     QVERIFY(!widget->hasFocus());
     const QImage plain = grabbed(widget);
@@ -510,29 +510,29 @@ void WindowTest::selectionMovesWithClick()
 {
     TestWindow app;
     QVERIFY(app.show());
-    const QList<QRgb> raised = bevel(app.grab(), inWindow(app.w.赤色, &app.w));
-    const QList<QRgb> sunken = bevel(app.grab(), inWindow(app.w.黒色, &app.w));
+    const QList<QRgb> raised = bevel(app.grab(), inWindow(app.ui.赤色, &app.w));
+    const QList<QRgb> sunken = bevel(app.grab(), inWindow(app.ui.黒色, &app.w));
 
     QTest::mouseClick(app.w.windowHandle(), Qt::LeftButton, {},
-                      inWindow(app.w.赤色, &app.w).center());
+                      inWindow(app.ui.赤色, &app.w).center());
     QTest::mouseClick(app.w.windowHandle(), Qt::LeftButton, {},
-                      inWindow(app.w.極太, &app.w).center());
+                      inWindow(app.ui.極太, &app.w).center());
     const QImage image = app.grab();
-    QCOMPARE(bevel(image, inWindow(app.w.赤色, &app.w)), sunken);
-    QCOMPARE(bevel(image, inWindow(app.w.黒色, &app.w)), raised);
-    QCOMPARE(bevel(image, inWindow(app.w.極太, &app.w)),
-             bevel(image, inWindow(app.w.紙の色[1], &app.w)));
-    QCOMPARE(bevel(image, inWindow(app.w.普通, &app.w)),
-             bevel(image, inWindow(app.w.細い, &app.w)));
-    QVERIFY(app.w.紙の色[1]->isChecked());
+    QCOMPARE(bevel(image, inWindow(app.ui.赤色, &app.w)), sunken);
+    QCOMPARE(bevel(image, inWindow(app.ui.黒色, &app.w)), raised);
+    QCOMPARE(bevel(image, inWindow(app.ui.極太, &app.w)),
+             bevel(image, inWindow(app.ui.紙の色[1], &app.w)));
+    QCOMPARE(bevel(image, inWindow(app.ui.普通, &app.w)),
+             bevel(image, inWindow(app.ui.細い, &app.w)));
+    QVERIFY(app.ui.紙の色[1]->isChecked());
     int checked = 0;
-    for (QAbstractButton *b : app.w.色フレーム->findChildren<QAbstractButton *>())
+    for (QAbstractButton *b : app.ui.色フレーム->findChildren<QAbstractButton *>())
         checked += b->isChecked();
     QCOMPARE(checked, 1);
     // Clicking the selected button again keeps it down.
     QTest::mouseClick(app.w.windowHandle(), Qt::LeftButton, {},
-                      inWindow(app.w.赤色, &app.w).center());
-    QVERIFY(app.w.赤色->isChecked());
+                      inWindow(app.ui.赤色, &app.w).center());
+    QVERIFY(app.ui.赤色->isChecked());
 }
 
 // The three labels: transparent over the pink, their caption drawn inside their own place.
@@ -583,7 +583,7 @@ void WindowTest::messageLine()
 {
     TestWindow app;
     QVERIFY(app.show());
-    QCOMPARE(inWindow(app.w.InfoDis, &app.w), QRect(0, 400, 497, 33));
+    QCOMPARE(inWindow(app.ui.InfoDis, &app.w), QRect(0, 400, 497, 33));
     const QImage image = app.grab();
     const QRgb lavender = qRgb(192, 192, 255);
     COMPARE_PIXEL(image, 0, 400, lavender);
@@ -598,7 +598,7 @@ void WindowTest::messageLine()
     // Left-aligned and within the line.
     QVERIFY(ink.left() < 20);
     QVERIFY(ink.top() > 400 && ink.bottom() < 432);
-    QCOMPARE(app.w.InfoDis->text(), QStringLiteral("いんふぉめぇ～しょんでぃすぷれぃ♪"));
+    QCOMPARE(app.ui.InfoDis->text(), QStringLiteral("いんふぉめぇ～しょんでぃすぷれぃ♪"));
 }
 
 // Every caption resolves to its intended face, the program's own whatever the machine has, and
@@ -690,10 +690,10 @@ void WindowTest::textsInCaptionFaces()
     TestWindow app;
     QVERIFY(app.show());
     if (action == QLatin1String("btnOpen"))
-        app.w.btnSave->click();
+        app.ui.btnSave->click();
     if (!action.isEmpty()) {
         app.w.findChild<QAbstractButton *>(action)->click();
-        QVERIFY(app.w.InfoDis->text() != frmMain::DefaultNotice);
+        QVERIFY(app.ui.InfoDis->text() != frmMain::DefaultNotice);
     }
     int texts = 0;
     for (QWidget *control : app.w.findChildren<QWidget *>()) {
@@ -769,9 +769,9 @@ void WindowTest::tabKeyOrder()
     app.w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&app.w));
     auto visit = [&] {
-        app.w.画板->setFocus(Qt::OtherFocusReason);
+        app.ui.画板->setFocus(Qt::OtherFocusReason);
         QStringList visited = {describe(QApplication::focusWidget())};
-        for (int i = 0; i < 20 && QApplication::focusWidget() != app.w.関係ないやつ; ++i) {
+        for (int i = 0; i < 20 && QApplication::focusWidget() != app.ui.関係ないやつ; ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             visited << describe(QApplication::focusWidget());
         }
@@ -780,21 +780,21 @@ void WindowTest::tabKeyOrder()
     QCOMPARE(visit(), QStringList({"画板", "btnSave", "btnOpen", "黒色", "普通", "btnNew", "btnEnd",
                                    "紙の色(1)", "関係ないやつ"}));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), app.w.画板);
+    QCOMPARE(QApplication::focusWidget(), app.ui.画板);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
-    QCOMPARE(QApplication::focusWidget(), app.w.関係ないやつ);
+    QCOMPARE(QApplication::focusWidget(), app.ui.関係ないやつ);
 
     // The arrow keys move within a group, selecting as they go.
-    app.w.黒色->setFocus(Qt::TabFocusReason);
-    QTest::keyClick(app.w.黒色, Qt::Key_Right);
-    QCOMPARE(QApplication::focusWidget(), app.w.白色);
-    QVERIFY(app.w.白色->isChecked());
-    QCOMPARE(app.w.state.PenRed + app.w.state.PenGreen + app.w.state.PenBlue, 3 * 255);
+    app.ui.黒色->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(app.ui.黒色, Qt::Key_Right);
+    QCOMPARE(QApplication::focusWidget(), app.ui.白色);
+    QVERIFY(app.ui.白色->isChecked());
+    QCOMPARE(app.state().PenRed + app.state().PenGreen + app.state().PenBlue, 3 * 255);
 
     // With other buttons selected, Tab stops at those.
-    app.w.橙色->click();
-    app.w.極太->click();
-    app.w.紙の色[6]->click();
+    app.ui.橙色->click();
+    app.ui.極太->click();
+    app.ui.紙の色[6]->click();
     QCOMPARE(visit(), QStringList({"画板", "btnSave", "btnOpen", "橙色", "極太", "btnNew", "btnEnd",
                                    "紙の色(6)", "関係ないやつ"}));
 }
@@ -805,21 +805,21 @@ void WindowTest::startingState()
 {
     TestWindow app;
     QVERIFY(app.show());
-    QCOMPARE(app.w.InfoDis->text(), QStringLiteral("いんふぉめぇ～しょんでぃすぷれぃ♪"));
+    QCOMPARE(app.ui.InfoDis->text(), QStringLiteral("いんふぉめぇ～しょんでぃすぷれぃ♪"));
     const QRgb white = qRgb(255, 255, 255);
-    QCOMPARE(app.shown(app.w.画板), filled(QSize(269, 277), white));
-    QCOMPARE(app.w.黒色->isChecked(), true);
-    QCOMPARE(app.w.普通->isChecked(), true);
-    QCOMPARE(app.w.紙の色[1]->isChecked(), true);
+    QCOMPARE(app.shown(app.ui.画板), filled(QSize(269, 277), white));
+    QCOMPARE(app.ui.黒色->isChecked(), true);
+    QCOMPARE(app.ui.普通->isChecked(), true);
+    QCOMPARE(app.ui.紙の色[1]->isChecked(), true);
     QCOMPARE(app.beeps, 0);
-    QVERIFY(!app.w.InfoDisTime->isActive());
+    QVERIFY(!app.ui.InfoDisTime->isActive());
 
-    const QPoint o = app.origin(app.w.画板);
+    const QPoint o = app.origin(app.ui.画板);
     app.drag({o + QPoint(30, 30), o + QPoint(100, 100)});
-    CHECK_DISCS(app.shown(app.w.画板), (QList<QPointF>{{100, 100}}), 50 / 15.0, qRgb(0, 0, 0),
+    CHECK_DISCS(app.shown(app.ui.画板), (QList<QPointF>{{100, 100}}), 50 / 15.0, qRgb(0, 0, 0),
                 white);
-    app.click(app.w.btnNew);
-    QCOMPARE(app.shown(app.w.画板), filled(QSize(269, 277), white));
+    app.click(app.ui.btnNew);
+    QCOMPARE(app.shown(app.ui.画板), filled(QSize(269, 277), white));
 }
 
 QTEST_MAIN(WindowTest)

@@ -19,9 +19,9 @@ enum class Action { NewSheet, Keep, Reopen };
 QAbstractButton *buttonOf(frmMain &w, Action action)
 {
     switch (action) {
-    case Action::NewSheet: return w.btnNew;
-    case Action::Keep: return w.btnSave;
-    case Action::Reopen: return w.btnOpen;
+    case Action::NewSheet: return w.controls().btnNew;
+    case Action::Keep: return w.controls().btnSave;
+    case Action::Reopen: return w.controls().btnOpen;
     }
     return nullptr;
 }
@@ -62,25 +62,25 @@ private Q_SLOTS:
         TestWindow t;
         QVERIFY(t.show());
         if (action == Action::Reopen) {
-            TestWindow::click(t.w.btnSave);
-            t.w.InfoDisTime_Tick();
+            TestWindow::click(t.ui.btnSave);
+            t.InfoDisTime_Tick();
             t.beeps = 0;
         }
-        const QImage resting = t.w.InfoDis->grab().toImage();
+        const QImage resting = t.ui.InfoDis->grab().toImage();
 
         TestWindow::click(buttonOf(t.w, action));
         QCOMPARE(t.beeps, 1);
-        QCOMPARE(t.w.InfoDis->text(), notice);
-        QVERIFY(t.w.InfoDis->grab().toImage() != resting);
-        QVERIFY(t.w.InfoDisTime->isActive());
-        QCOMPARE(t.w.InfoDisTime->interval(), 2000);
-        QVERIFY(t.w.InfoDisTime->remainingTime() > 1500);
+        QCOMPARE(t.ui.InfoDis->text(), notice);
+        QVERIFY(t.ui.InfoDis->grab().toImage() != resting);
+        QVERIFY(t.ui.InfoDisTime->isActive());
+        QCOMPARE(t.ui.InfoDisTime->interval(), 2000);
+        QVERIFY(t.ui.InfoDisTime->remainingTime() > 1500);
 
-        t.w.InfoDisTime_Tick();
+        t.InfoDisTime_Tick();
         QCOMPARE(t.beeps, 2);
-        QCOMPARE(t.w.InfoDis->text(), frmMain::DefaultNotice);
-        QCOMPARE(t.w.InfoDis->grab().toImage(), resting);
-        QVERIFY(!t.w.InfoDisTime->isActive());
+        QCOMPARE(t.ui.InfoDis->text(), frmMain::DefaultNotice);
+        QCOMPARE(t.ui.InfoDis->grab().toImage(), resting);
+        QVERIFY(!t.ui.InfoDisTime->isActive());
         // A timer left running at interval 0 would tick at every pass of the event loop.
         QTest::qWait(50);
         QCOMPARE(t.beeps, 2);
@@ -91,13 +91,13 @@ private Q_SLOTS:
     {
         TestWindow t;
         QVERIFY(t.show());
-        t.w.ShowNotice(keepNotice);
-        QVERIFY(t.w.InfoDisTime->isActive());
-        t.w.CancelNotice();
-        QVERIFY(!t.w.InfoDisTime->isActive());
+        t.ShowNotice(keepNotice);
+        QVERIFY(t.ui.InfoDisTime->isActive());
+        t.CancelNotice();
+        QVERIFY(!t.ui.InfoDisTime->isActive());
         QTest::qWait(50);
         QCOMPARE(t.beeps, 1);
-        QCOMPARE(t.w.InfoDis->text(), keepNotice);
+        QCOMPARE(t.ui.InfoDis->text(), keepNotice);
     }
 
     // The suite's one real wait: two actions a second apart; the fall-back comes two seconds
@@ -111,12 +111,12 @@ private Q_SLOTS:
         QStringList beepTexts;
         t.setBeep([&] {
             beepTimes.append(clock.elapsed());
-            beepTexts.append(t.w.InfoDis->text());
+            beepTexts.append(t.ui.InfoDis->text());
         });
         clock.start();
-        TestWindow::click(t.w.btnNew);
+        TestWindow::click(t.ui.btnNew);
         QTest::qWait(1000);
-        TestWindow::click(t.w.btnSave);
+        TestWindow::click(t.ui.btnSave);
         QTRY_COMPARE_WITH_TIMEOUT(beepTimes.size(), 3, 5000);
         QTest::qWait(100);
 
@@ -126,8 +126,8 @@ private Q_SLOTS:
         QVERIFY2(wait >= 2000, qPrintable(QStringLiteral("fell back after %1 ms").arg(wait)));
         qInfo("fell back %lld ms after the second action", wait);
         // Too loose a bound to time under load: a coarse timer may come up to 100 ms late.
-        QCOMPARE(t.w.InfoDisTime->timerType(), Qt::PreciseTimer);
-        QVERIFY(!t.w.InfoDisTime->isActive());
+        QCOMPARE(t.ui.InfoDisTime->timerType(), Qt::PreciseTimer);
+        QVERIFY(!t.ui.InfoDisTime->isActive());
     }
 
     void failedActionLeavesTheEarlierNotice_data()
@@ -145,9 +145,9 @@ private Q_SLOTS:
         QVERIFY(t.show());
         if (action == Action::Keep)
             QVERIFY(QDir(t.dir.path()).mkdir(QStringLiteral("Image.bmp")));
-        TestWindow::click(t.w.btnNew);
+        TestWindow::click(t.ui.btnNew);
         t.stamp(100, 100);
-        const QImage shown = t.w.InfoDis->grab().toImage();
+        const QImage shown = t.ui.InfoDis->grab().toImage();
         const QImage canvas = t.canvas();
 
         TestWindow::click(buttonOf(t.w, action));
@@ -155,9 +155,9 @@ private Q_SLOTS:
         QCOMPARE(t.reports[0].path, t.dir.filePath(QStringLiteral("Image.bmp")));
         QCOMPARE(t.canvas(), canvas);
         QCOMPARE(t.beeps, 1);
-        QCOMPARE(t.w.InfoDis->text(), newSheetNotice);
-        QCOMPARE(t.w.InfoDis->grab().toImage(), shown);
-        QVERIFY(!t.w.InfoDisTime->isActive());
+        QCOMPARE(t.ui.InfoDis->text(), newSheetNotice);
+        QCOMPARE(t.ui.InfoDis->grab().toImage(), shown);
+        QVERIFY(!t.ui.InfoDisTime->isActive());
         QTest::qWait(50);
         QCOMPARE(t.beeps, 1);
     }

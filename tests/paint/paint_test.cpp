@@ -115,17 +115,17 @@ void PaintTest::brushReachesCanvas()
     QFETCH(int, radius);
     TestWindow app;
     QVERIFY(app.show());
-    app.w.画板->setBackColor(ColourValue(128, 128, 128));
+    app.ui.画板->setBackColor(ColourValue(128, 128, 128));
     app.click(app.w.findChild<QWidget *>(swatch));
     app.click(app.w.findChild<QWidget *>(size));
     // Choosing changes nothing on the canvas until the next stamp.
-    QCOMPARE(app.shown(app.w.画板), filled(QSize(269, 277), Grey));
+    QCOMPARE(app.shown(app.ui.画板), filled(QSize(269, 277), Grey));
 
-    const QPoint o = app.origin(app.w.画板);
+    const QPoint o = app.origin(app.ui.画板);
     app.drag({o + QPoint(30, 30), o + QPoint(150, 120)});
     const QList<QPointF> centre = {QPointF(150, 120)};
-    CHECK_DISCS(app.shown(app.w.画板), centre, radius / 15.0, colour, Grey);
-    CHECK_DISCS(app.w.画板->image().convertToFormat(QImage::Format_RGB32), centre, radius / 15.0,
+    CHECK_DISCS(app.shown(app.ui.画板), centre, radius / 15.0, colour, Grey);
+    CHECK_DISCS(app.ui.画板->image().convertToFormat(QImage::Format_RGB32), centre, radius / 15.0,
                 colour, Grey);
     QCOMPARE(app.beeps, 0);
 }
@@ -135,16 +135,16 @@ void PaintTest::whiteShowsOnColouredSheet()
 {
     TestWindow app;
     QVERIFY(app.show());
-    app.click(app.w.白色);
-    const QPoint o = app.origin(app.w.画板);
+    app.click(app.ui.白色);
+    const QPoint o = app.origin(app.ui.画板);
     app.drag({o + QPoint(30, 30), o + QPoint(100, 100)});
-    QCOMPARE(app.shown(app.w.画板), filled(QSize(269, 277), White));
-    app.click(app.w.紙の色[3]);
-    app.click(app.w.btnNew);
+    QCOMPARE(app.shown(app.ui.画板), filled(QSize(269, 277), White));
+    app.click(app.ui.紙の色[3]);
+    app.click(app.ui.btnNew);
     const QRgb blue = qRgb(0, 0, 255);
-    QCOMPARE(app.shown(app.w.画板), filled(QSize(269, 277), blue));
+    QCOMPARE(app.shown(app.ui.画板), filled(QSize(269, 277), blue));
     app.drag({o + QPoint(30, 30), o + QPoint(100, 100)});
-    CHECK_DISCS(app.shown(app.w.画板), (QList<QPointF>{{100, 100}}), 50 / 15.0, White, blue);
+    CHECK_DISCS(app.shown(app.ui.画板), (QList<QPointF>{{100, 100}}), 50 / 15.0, White, blue);
 }
 
 // Only the left button held alone paints.
@@ -167,9 +167,9 @@ void PaintTest::onlyLeftButtonPaints()
     QFETCH(bool, paints);
     TestWindow app;
     QVERIFY(app.show());
-    app.click(app.w.太い);
+    app.click(app.ui.太い);
     QWindow *window = app.w.windowHandle();
-    const QPoint o = app.origin(app.w.画板);
+    const QPoint o = app.origin(app.ui.画板);
     QTest::mouseMove(window, o + QPoint(40, 40));
     for (int b : buttons)
         QTest::mousePress(window, Qt::MouseButton(b), {}, o + QPoint(40, 40));
@@ -183,17 +183,17 @@ void PaintTest::onlyLeftButtonPaints()
     if (paints)
         for (const QPoint p : path)
             centres << QPointF(p);
-    CHECK_DISCS(app.shown(app.w.画板), centres, 100 / 15.0, qRgb(0, 0, 0), White);
+    CHECK_DISCS(app.shown(app.ui.画板), centres, 100 / 15.0, qRgb(0, 0, 0), White);
 }
 
 void PaintTest::pressWithoutMoveDrawsNothing()
 {
     TestWindow app;
     QVERIFY(app.show());
-    const QPoint o = app.origin(app.w.画板);
+    const QPoint o = app.origin(app.ui.画板);
     QTest::mouseClick(app.w.windowHandle(), Qt::LeftButton, {}, o + QPoint(100, 100));
     QTest::mouseDClick(app.w.windowHandle(), Qt::LeftButton, {}, o + QPoint(120, 100));
-    QCOMPARE(app.shown(app.w.画板), filled(QSize(269, 277), White));
+    QCOMPARE(app.shown(app.ui.画板), filled(QSize(269, 277), White));
 }
 
 // A drag paints on the surface of the control it began on, at positions relative to that
@@ -264,16 +264,16 @@ void PaintTest::dragBelongsToItsControl()
         QCOMPARE(app.w.childAt(pressAt), nullptr);
     else
         QCOMPARE(app.w.childAt(pressAt)->objectName(), start);
-    const QImage messageLine = app.w.InfoDis->grab().toImage();
+    const QImage messageLine = app.ui.InfoDis->grab().toImage();
     app.drag(QList<QPoint>{pressAt} + path, pointer);
 
-    CHECK_DISCS(app.shown(app.w.画板), canvasDiscs, 50 / 15.0, qRgb(0, 0, 0), White);
-    CHECK_DISCS(app.shown(app.w.関係ないやつ), sideDiscs, 50 / 15.0, qRgb(0, 0, 0), White);
-    QCOMPARE(app.w.InfoDis->grab().toImage(), messageLine);
+    CHECK_DISCS(app.shown(app.ui.画板), canvasDiscs, 50 / 15.0, qRgb(0, 0, 0), White);
+    CHECK_DISCS(app.shown(app.ui.関係ないやつ), sideDiscs, 50 / 15.0, qRgb(0, 0, 0), White);
+    QCOMPARE(app.ui.InfoDis->grab().toImage(), messageLine);
     // A drag that began on a button and left it is no click.
-    QVERIFY(app.w.黒色->isChecked());
-    QVERIFY(app.w.普通->isChecked());
-    QVERIFY(app.w.紙の色[1]->isChecked());
+    QVERIFY(app.ui.黒色->isChecked());
+    QVERIFY(app.ui.普通->isChecked());
+    QVERIFY(app.ui.紙の色[1]->isChecked());
     QVERIFY(!QFile::exists(QFile::decodeName(app.picturePlace().path())));
     QCOMPARE(app.beeps, 0);
 }
@@ -284,8 +284,8 @@ void PaintTest::secondFingerIgnored()
     TestWindow app;
     QVERIFY(app.show());
     QWindow *window = app.w.windowHandle();
-    const QPoint o = app.origin(app.w.画板);
-    const QPoint onNew = app.w.btnNew->mapTo(&app.w, app.w.btnNew->rect().center());
+    const QPoint o = app.origin(app.ui.画板);
+    const QPoint onNew = app.ui.btnNew->mapTo(&app.w, app.ui.btnNew->rect().center());
     const auto touch = [&] { return QTest::touchEvent(window, TestWindow::touchScreen()); };
     touch().press(0, o + QPoint(40, 40), window);
     touch().move(0, o + QPoint(60, 40), window).press(1, o + QPoint(40, 200), window);
@@ -295,9 +295,9 @@ void PaintTest::secondFingerIgnored()
     touch().stationary(0).release(2, onNew, window);
     touch().move(0, o + QPoint(120, 40), window);
     touch().release(0, o + QPoint(120, 40), window);
-    CHECK_DISCS(app.shown(app.w.画板), (QList<QPointF>{{60, 40}, {80, 40}, {100, 40}, {120, 40}}),
+    CHECK_DISCS(app.shown(app.ui.画板), (QList<QPointF>{{60, 40}, {80, 40}, {100, 40}, {120, 40}}),
                 50 / 15.0, qRgb(0, 0, 0), White);
-    QCOMPARE(app.w.InfoDis->text(), frmMain::DefaultNotice);
+    QCOMPARE(app.ui.InfoDis->text(), frmMain::DefaultNotice);
 }
 
 // A tap with a finger or the pen presses a swatch, a size and a button as a click does.
@@ -313,17 +313,17 @@ void PaintTest::tapPresses()
     QFETCH(TestWindow::Pointer, pointer);
     TestWindow app;
     QVERIFY(app.show());
-    app.tap(app.w.赤色, pointer);
-    app.tap(app.w.極太, pointer);
-    QVERIFY(app.w.赤色->isChecked());
-    QVERIFY(app.w.極太->isChecked());
-    const QPoint o = app.origin(app.w.画板);
+    app.tap(app.ui.赤色, pointer);
+    app.tap(app.ui.極太, pointer);
+    QVERIFY(app.ui.赤色->isChecked());
+    QVERIFY(app.ui.極太->isChecked());
+    const QPoint o = app.origin(app.ui.画板);
     app.drag({o + QPoint(40, 40), o + QPoint(60, 60)}, pointer);
-    CHECK_DISCS(app.shown(app.w.画板), (QList<QPointF>{{60, 60}}), 175 / 15.0, qRgb(255, 0, 0),
+    CHECK_DISCS(app.shown(app.ui.画板), (QList<QPointF>{{60, 60}}), 175 / 15.0, qRgb(255, 0, 0),
                 White);
-    app.tap(app.w.btnNew, pointer);
-    QCOMPARE(app.w.InfoDis->text(), QStringLiteral("紙をとりかえましたよ！"));
-    QCOMPARE(app.shown(app.w.画板), filled(QSize(269, 277), White));
+    app.tap(app.ui.btnNew, pointer);
+    QCOMPARE(app.ui.InfoDis->text(), QStringLiteral("紙をとりかえましたよ！"));
+    QCOMPARE(app.shown(app.ui.画板), filled(QSize(269, 277), White));
 }
 
 // A drag begun on the canvas goes on stamping outside it; the discs are cut at the canvas's
@@ -332,22 +332,22 @@ void PaintTest::dragLeavingCanvasIsClipped()
 {
     TestWindow app;
     QVERIFY(app.show());
-    app.click(app.w.極太);
-    const QPoint o = app.origin(app.w.画板);
+    app.click(app.ui.極太);
+    const QPoint o = app.origin(app.ui.画板);
     // The canvas takes the focus from the size button first, which redraws that button.
-    app.click(app.w.画板);
+    app.click(app.ui.画板);
     const QImage before = app.grab();
     // Out to the right through the gap before the buttons, down to the labels, and left of it.
     app.drag({o + QPoint(200, 90), o + QPoint(262, 90), o + QPoint(275, 150), o + QPoint(275, 285),
               QPoint(3, 200)});
     const QImage after = app.grab();
     const double r = 175 / 15.0;
-    CHECK_DISCS(app.shown(app.w.画板),
+    CHECK_DISCS(app.shown(app.ui.画板),
                 (QList<QPointF>{{262, 90}, {275, 150}, {275, 285}, {-7, 190}}), r, qRgb(0, 0, 0),
                 White);
     // The part of the disc inside the canvas reaches its last column.
-    QCOMPARE(app.w.画板->image().pixel(268, 150) & 0xffffff, 0u);
-    QCOMPARE(app.w.画板->image().pixel(0, 190) & 0xffffff, 0u);
+    QCOMPARE(app.ui.画板->image().pixel(268, 150) & 0xffffff, 0u);
+    QCOMPARE(app.ui.画板->image().pixel(0, 190) & 0xffffff, 0u);
     const QString changed = changedOutside(before, after, QRect(o, QSize(269, 277)));
     QVERIFY2(changed.isEmpty(), qPrintable(changed));
 }
@@ -357,9 +357,9 @@ void PaintTest::stampsAtEdgesClipped()
 {
     TestWindow app;
     QVERIFY(app.show());
-    app.click(app.w.太い);
-    const QPoint o = app.origin(app.w.画板);
-    app.click(app.w.画板);
+    app.click(app.ui.太い);
+    const QPoint o = app.origin(app.ui.画板);
+    app.click(app.ui.画板);
     const QImage before = app.grab();
     const QList<QPoint> edges = {{0, 100}, {269, 140}, {120, 0}, {180, 277}, {0, 0}, {269, 277}};
     QList<QPointF> centres;
@@ -367,7 +367,7 @@ void PaintTest::stampsAtEdgesClipped()
         app.drag({o + QPoint(130, 130), o + p});
         centres << QPointF(p);
     }
-    CHECK_DISCS(app.shown(app.w.画板), centres, 100 / 15.0, qRgb(0, 0, 0), White);
+    CHECK_DISCS(app.shown(app.ui.画板), centres, 100 / 15.0, qRgb(0, 0, 0), White);
     const QImage after = app.grab();
     const QString changed = changedOutside(before, after, QRect(o, QSize(269, 277)));
     QVERIFY2(changed.isEmpty(), qPrintable(changed));
@@ -378,7 +378,7 @@ void PaintTest::eachMoveStampsOneDisc()
 {
     TestWindow app;
     QVERIFY(app.show());
-    const QPoint o = app.origin(app.w.画板);
+    const QPoint o = app.origin(app.ui.画板);
     QList<QPoint> path = {o + QPoint(5, 250)};
     QList<QPointF> centres;
     for (int i = 0; i < 24; ++i) {
@@ -387,17 +387,17 @@ void PaintTest::eachMoveStampsOneDisc()
         centres << QPointF(p);
     }
     app.drag(path);
-    const QImage canvas = app.shown(app.w.画板);
+    const QImage canvas = app.shown(app.ui.画板);
     QCOMPARE(patches(canvas, White), 24);
     CHECK_DISCS(canvas, centres, 50 / 15.0, qRgb(0, 0, 0), White);
 
     // A slow stroke, one pixel a move, leaves one continuous band.
-    app.w.画板->clear();
+    app.ui.画板->clear();
     QList<QPoint> slow = {o + QPoint(20, 200)};
     for (int x = 20; x <= 120; ++x)
         slow << o + QPoint(x, 200);
     app.drag(slow);
-    QCOMPARE(patches(app.shown(app.w.画板), White), 1);
+    QCOMPARE(patches(app.shown(app.ui.画板), White), 1);
 }
 
 // The side panel's own circles set only their fill; the outline stays black until the user
@@ -420,17 +420,17 @@ void PaintTest::sidePanelOutline()
         return std::make_pair(side.pixel(left, row) & 0xffffff, side.pixel(right, row) & 0xffffff);
     };
 
-    app.w.Timer1_Tick();
-    QImage side = app.shown(app.w.関係ないやつ);
+    app.Timer1_Tick();
+    QImage side = app.shown(app.ui.関係ないやつ);
     QCOMPARE(side.pixel(int(centre.x()), row) & 0xffffff, qRgb(63, 63, 63) & 0xffffff);
     QCOMPARE(rim(side), std::make_pair(0u, 0u));
 
     // Paint in red on the side panel, away from that circle, then let it tick again.
-    app.click(app.w.赤色);
-    const QPoint o = app.origin(app.w.関係ないやつ);
+    app.click(app.ui.赤色);
+    const QPoint o = app.origin(app.ui.関係ないやつ);
     app.drag({o + QPoint(150, 10), o + QPoint(160, 12)});
-    app.w.Timer1_Tick();
-    side = app.shown(app.w.関係ないやつ);
+    app.Timer1_Tick();
+    side = app.shown(app.ui.関係ないやつ);
     QCOMPARE(side.pixel(int(centre.x()), row) & 0xffffff, qRgb(63, 63, 63) & 0xffffff);
     const QRgb red = qRgb(255, 0, 0) & 0xffffff;
     QCOMPARE(rim(side), std::make_pair(red, red));

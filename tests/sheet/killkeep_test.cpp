@@ -67,9 +67,9 @@ int keepForEver(const QString &directory)
     frmMain w(std::move(services));
     const QImage pictures[2] = {bigPicture(0), bigPicture(1)};
     for (std::uint32_t n = 0;; ++n) {
-        w.画板->setPicture(pictures[n % 2]);
+        w.controls().画板->setPicture(pictures[n % 2]);
         progress->inKeep = 1;
-        w.btnSave_Click();
+        w.controls().btnSave->click();
         progress->inKeep = 0;
         progress->keeps = n + 1;
         if (n == 0) {
@@ -193,7 +193,7 @@ private Q_SLOTS:
         };
         services.picturePlace = picturefile::Place(QFile::encodeName(picture));
         frmMain w(std::move(services));
-        w.btnSave_Click();
+        w.controls().btnSave->click();
         QStringList left =
             QDir(dir.path())
                 .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);

@@ -602,22 +602,22 @@ private Q_SLOTS:
             t.setPicturePlace(picturefile::Place(folder + "/Image.bmp"));
             QVERIFY(t.picturePlace().path().size() > PATH_MAX);
         }
-        SheetWindow::click(t.w.赤色);
+        SheetWindow::click(t.ui.赤色);
         t.stamp(20, 30);
-        SheetWindow::click(t.w.橙色);
-        SheetWindow::click(t.w.極太);
+        SheetWindow::click(t.ui.橙色);
+        SheetWindow::click(t.ui.極太);
         t.stamp(268, 276);
         t.stamp(130, 140);
         const QImage painted = t.canvas();
 
-        SheetWindow::click(t.w.btnSave);
-        QCOMPARE(t.w.InfoDis->text(), keepNotice);
-        SheetWindow::click(t.w.btnNew);
+        SheetWindow::click(t.ui.btnSave);
+        QCOMPARE(t.ui.InfoDis->text(), keepNotice);
+        SheetWindow::click(t.ui.btnNew);
         QVERIFY(notAll(t.canvas(), qRgb(255, 255, 255)).isEmpty());
-        SheetWindow::click(t.w.btnOpen);
+        SheetWindow::click(t.ui.btnOpen);
         const QString wrong = firstDifference(t.canvas(), painted);
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
-        QCOMPARE(t.w.InfoDis->text(), reopenNotice);
+        QCOMPARE(t.ui.InfoDis->text(), reopenNotice);
         QCOMPARE(t.beeps, 3);
         QVERIFY(t.reports.isEmpty());
     }
@@ -626,12 +626,12 @@ private Q_SLOTS:
     void fileHeader()
     {
         SheetWindow t;
-        SheetWindow::click(t.w.細い);
-        SheetWindow::click(t.w.赤色);
+        SheetWindow::click(t.ui.細い);
+        SheetWindow::click(t.ui.赤色);
         t.stamp(0, 0);
-        SheetWindow::click(t.w.青色);
+        SheetWindow::click(t.ui.青色);
         t.stamp(268, 276);
-        SheetWindow::click(t.w.btnSave);
+        SheetWindow::click(t.ui.btnSave);
 
         const QByteArray b = t.pictureBytes();
         auto u16 = [&](int at) { return qFromLittleEndian<quint16>(b.constData() + at); };
@@ -663,13 +663,13 @@ private Q_SLOTS:
     {
         SheetWindow t;
         t.stamp(50, 50);
-        SheetWindow::click(t.w.btnSave);
-        SheetWindow::click(t.w.紙の色[4]);
-        SheetWindow::click(t.w.btnNew);
-        SheetWindow::click(t.w.緑色);
+        SheetWindow::click(t.ui.btnSave);
+        SheetWindow::click(t.ui.紙の色[4]);
+        SheetWindow::click(t.ui.btnNew);
+        SheetWindow::click(t.ui.緑色);
         t.stamp(200, 100);
         const QImage second = t.canvas();
-        SheetWindow::click(t.w.btnSave);
+        SheetWindow::click(t.ui.btnSave);
 
         const QString wrong = firstDifference(decodeBmp24(t.pictureBytes()), second);
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
@@ -682,22 +682,22 @@ private Q_SLOTS:
     void paintingOnAReopenedPictureCarriesForward()
     {
         SheetWindow t;
-        SheetWindow::click(t.w.赤色);
+        SheetWindow::click(t.ui.赤色);
         t.stamp(60, 60);
-        SheetWindow::click(t.w.btnSave);
-        SheetWindow::click(t.w.btnNew);
-        SheetWindow::click(t.w.btnOpen);
-        SheetWindow::click(t.w.青色);
+        SheetWindow::click(t.ui.btnSave);
+        SheetWindow::click(t.ui.btnNew);
+        SheetWindow::click(t.ui.btnOpen);
+        SheetWindow::click(t.ui.青色);
         t.stamp(62, 60);
         t.stamp(150, 200);
         const QImage composite = t.canvas();
         QCOMPARE(composite.pixel(150, 200), qRgb(0, 0, 255));
         QCOMPARE(composite.pixel(57, 60), qRgb(255, 0, 0));
-        SheetWindow::click(t.w.btnSave);
+        SheetWindow::click(t.ui.btnSave);
 
-        SheetWindow::click(t.w.紙の色[7]);
-        SheetWindow::click(t.w.btnNew);
-        SheetWindow::click(t.w.btnOpen);
+        SheetWindow::click(t.ui.紙の色[7]);
+        SheetWindow::click(t.ui.btnNew);
+        SheetWindow::click(t.ui.btnOpen);
         const QString wrong = firstDifference(t.canvas(), composite);
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
     }
@@ -760,16 +760,16 @@ private Q_SLOTS:
         QFETCH(int, tolerance);
         QFETCH(int, edge);
         SheetWindow t;
-        SheetWindow::click(t.w.紙の色[5]);
-        SheetWindow::click(t.w.btnNew);
-        SheetWindow::click(t.w.極太);
+        SheetWindow::click(t.ui.紙の色[5]);
+        SheetWindow::click(t.ui.btnNew);
+        SheetWindow::click(t.ui.極太);
         t.stamp(5, 5);
         t.stamp(250, 260);
         QVERIFY(writeFile(QFile::decodeName(t.picturePlace().path()), bytes));
 
-        SheetWindow::click(t.w.btnOpen);
+        SheetWindow::click(t.ui.btnOpen);
         QVERIFY2(t.reports.isEmpty(), t.reports.isEmpty() ? "" : qPrintable(t.reports[0].reason));
-        QCOMPARE(t.w.InfoDis->text(), reopenNotice);
+        QCOMPARE(t.ui.InfoDis->text(), reopenNotice);
         QCOMPARE(t.beeps, 2);
         const QRgb paper = qRgb(255, 0, 255);
         QImage expected(CanvasWidth, CanvasHeight, QImage::Format_RGB32);
@@ -786,7 +786,7 @@ private Q_SLOTS:
 
         // A keep writes the canvas over the whole picture, also the part it cannot show, on the
         // same paper; once a new sheet has removed the picture, the canvas alone.
-        SheetWindow::click(t.w.btnSave);
+        SheetWindow::click(t.ui.btnSave);
         QImage whole(canvas.size().expandedTo(picture.size()), QImage::Format_RGB32);
         whole.fill(paper);
         QPainter painter(&whole);
@@ -795,8 +795,8 @@ private Q_SLOTS:
         painter.end();
         const QString wrongKept = firstDifference(decodeBmp24(t.pictureBytes()), whole, tolerance);
         QVERIFY2(wrongKept.isEmpty(), qPrintable(wrongKept));
-        SheetWindow::click(t.w.btnNew);
-        SheetWindow::click(t.w.btnSave);
+        SheetWindow::click(t.ui.btnNew);
+        SheetWindow::click(t.ui.btnSave);
         QCOMPARE(decodeBmp24(t.pictureBytes()).size(), canvas.size());
     }
 
@@ -810,7 +810,7 @@ private Q_SLOTS:
         const int stride = 112;
         QVERIFY(
             writeFile(QFile::decodeName(t.picturePlace().path()), whole.left(54 + 10 * stride)));
-        SheetWindow::click(t.w.btnOpen);
+        SheetWindow::click(t.ui.btnOpen);
         QVERIFY(t.reports.isEmpty());
         const QImage canvas = t.canvas();
         QImage expected = many.copy();
@@ -978,27 +978,27 @@ private Q_SLOTS:
         }
         const QStringList entries = QDir(disk).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
 
-        SheetWindow::click(t.w.btnNew);
+        SheetWindow::click(t.ui.btnNew);
         t.stamp(100, 100);
         const QImage canvas = t.canvas();
-        SheetWindow::click(t.w.btnSave);
+        SheetWindow::click(t.ui.btnSave);
 
         QCOMPARE(t.reports.size(), 1);
         QCOMPARE(t.reports[0].path, disk + "/Image.bmp");
         QCOMPARE(t.reports[0].why,
                  readOnly ? picturefile::Why::ReadOnlyDisk : picturefile::Why::DiskFull);
         QCOMPARE(t.beeps, 1);
-        QCOMPARE(t.w.InfoDis->text(), newSheetNotice);
-        QVERIFY(!t.w.InfoDisTime->isActive());
+        QCOMPARE(t.ui.InfoDis->text(), newSheetNotice);
+        QVERIFY(!t.ui.InfoDisTime->isActive());
         QCOMPARE(t.canvas(), canvas);
         QCOMPARE(t.pictureBytes(), old);
         QCOMPARE(QDir(disk).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), entries);
 
         // Once the disk is writable and large enough, the next keep succeeds.
         QVERIFY(::mount("tmpfs", diskPath.constData(), "tmpfs", MS_REMOUNT, "size=1m") == 0);
-        SheetWindow::click(t.w.btnSave);
+        SheetWindow::click(t.ui.btnSave);
         QCOMPARE(t.reports.size(), 1);
-        QCOMPARE(t.w.InfoDis->text(), keepNotice);
+        QCOMPARE(t.ui.InfoDis->text(), keepNotice);
         const QString wrong = firstDifference(decodeBmp24(t.pictureBytes()), canvas);
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
     }
@@ -1035,13 +1035,13 @@ private Q_SLOTS:
         t.setPicturePlace(picturefile::Place(QFile::encodeName(stick + "/Image.bmp")));
         for (const int x : {50, 150}) {
             t.stamp(x, 100);
-            SheetWindow::click(t.w.btnSave);
+            SheetWindow::click(t.ui.btnSave);
             QVERIFY2(t.reports.isEmpty(),
                      t.reports.isEmpty() ? "" : qPrintable(t.reports[0].reason));
         }
         const QImage canvas = t.canvas();
-        SheetWindow::click(t.w.btnNew);
-        SheetWindow::click(t.w.btnOpen);
+        SheetWindow::click(t.ui.btnNew);
+        SheetWindow::click(t.ui.btnOpen);
         QCOMPARE(t.canvas(), canvas);
         QCOMPARE(QDir(stick).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
                  QStringList("Image.bmp"));

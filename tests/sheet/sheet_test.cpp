@@ -48,24 +48,24 @@ private Q_SLOTS:
         t.stamp(200, 250);
         const QImage painted = t.canvas();
 
-        SheetWindow::click(t.w.紙の色[index]);
+        SheetWindow::click(t.ui.紙の色[index]);
         QCOMPARE(t.canvas(), painted);
         QCOMPARE(t.beeps, 0);
-        QCOMPARE(t.w.InfoDis->text(), frmMain::DefaultNotice);
+        QCOMPARE(t.ui.InfoDis->text(), frmMain::DefaultNotice);
 
         // The sheet is replaced at once, without a question.
-        SheetWindow::click(t.w.btnNew);
+        SheetWindow::click(t.ui.btnNew);
         QCOMPARE(visibleTopLevels(), 1);
         const QString wrong = notAll(t.canvas(), paper);
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
-        QCOMPARE(t.w.InfoDis->text(), newSheetNotice);
+        QCOMPARE(t.ui.InfoDis->text(), newSheetNotice);
         QCOMPARE(t.beeps, 1);
-        QVERIFY(t.w.InfoDisTime->isActive());
+        QVERIFY(t.ui.InfoDisTime->isActive());
 
         // The paper colour stays for the sheets that follow.
-        t.w.InfoDisTime_Tick();
+        t.InfoDisTime_Tick();
         t.stamp(100, 100);
-        SheetWindow::click(t.w.btnNew);
+        SheetWindow::click(t.ui.btnNew);
         const QString stillWrong = notAll(t.canvas(), paper);
         QVERIFY2(stillWrong.isEmpty(), qPrintable(stillWrong));
         QCOMPARE(t.beeps, 3);
@@ -74,10 +74,10 @@ private Q_SLOTS:
     void indexOutOfRangeKeepsThePaper()
     {
         SheetWindow t;
-        SheetWindow::click(t.w.紙の色[2]);
+        SheetWindow::click(t.ui.紙の色[2]);
         for (std::int16_t index : {std::int16_t(-1), std::int16_t(8), std::int16_t(32767)})
-            t.w.紙の色_Click(index);
-        SheetWindow::click(t.w.btnNew);
+            t.紙の色_Click(index);
+        SheetWindow::click(t.ui.btnNew);
         const QString wrong = notAll(t.canvas(), qRgb(255, 0, 0));
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
     }
@@ -86,14 +86,14 @@ private Q_SLOTS:
     void brushAndSidePanelUntouched()
     {
         SheetWindow t;
-        SheetWindow::click(t.w.赤色);
-        SheetWindow::click(t.w.太い);
-        t.w.関係ないやつ_MouseMove(1, 0, 600.0f, 300.0f);
-        const QImage panel = t.w.関係ないやつ->grab().toImage();
+        SheetWindow::click(t.ui.赤色);
+        SheetWindow::click(t.ui.太い);
+        t.関係ないやつ_MouseMove(1, 0, 600.0f, 300.0f);
+        const QImage panel = t.ui.関係ないやつ->grab().toImage();
 
-        SheetWindow::click(t.w.紙の色[3]);
-        SheetWindow::click(t.w.btnNew);
-        QCOMPARE(t.w.関係ないやつ->grab().toImage(), panel);
+        SheetWindow::click(t.ui.紙の色[3]);
+        SheetWindow::click(t.ui.btnNew);
+        QCOMPARE(t.ui.関係ないやつ->grab().toImage(), panel);
 
         // A thick red disc (radius 100 twips, 6.7 px) on the blue sheet.
         t.stamp(100, 100);
@@ -109,13 +109,13 @@ private Q_SLOTS:
     {
         SheetWindow t;
         t.stamp(30, 30);
-        SheetWindow::click(t.w.btnSave);
-        SheetWindow::click(t.w.btnNew);
-        SheetWindow::click(t.w.btnOpen);
+        SheetWindow::click(t.ui.btnSave);
+        SheetWindow::click(t.ui.btnNew);
+        SheetWindow::click(t.ui.btnOpen);
         QCOMPARE(t.canvas().pixel(30, 30), qRgb(0, 0, 0));
 
-        SheetWindow::click(t.w.紙の色[6]);
-        SheetWindow::click(t.w.btnNew);
+        SheetWindow::click(t.ui.紙の色[6]);
+        SheetWindow::click(t.ui.btnNew);
         const QString wrong = notAll(t.canvas(), qRgb(255, 162, 0));
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
         QCOMPARE(t.beeps, 4);

@@ -50,14 +50,14 @@ bool showAt(TestWindow &app, qreal ratio = 1, PaintSpy *spy = nullptr)
         return false;
     QCoreApplication::sendPostedEvents();
     if (spy)
-        app.w.画板->installEventFilter(spy);
+        app.ui.画板->installEventFilter(spy);
     return true;
 }
 
 // The colour on the screen at a pixel of a surface's client area, the canvas's unless another.
 QRgb onScreen(frmMain &w, QPoint p, DrawingSurface *surface = nullptr)
 {
-    surface = surface ? surface : w.画板;
+    surface = surface ? surface : w.controls().画板;
     const QPoint at =
         surface->mapTo(&w, p + QPoint(DrawingSurface::Border, DrawingSurface::Border));
     return w.screen()->grabWindow(w.winId()).toImage().pixel(at) & 0xffffff;
@@ -71,10 +71,10 @@ QImage shownCanvas(TestWindow &app)
 {
     const qreal ratio = app.w.devicePixelRatioF();
     const auto edge = [ratio](int logical) { return int(std::floor(logical * ratio + 0.5)); };
-    const QPoint origin = app.w.画板->mapTo(&app.w, QPoint());
+    const QPoint origin = app.ui.画板->mapTo(&app.w, QPoint());
     const int border = 2 * std::max(1, edge(1));
     const QPoint corner(edge(origin.x()) + border, edge(origin.y()) + border);
-    QImage client = app.grab().copy(QRect(corner, app.w.画板->image().size()));
+    QImage client = app.grab().copy(QRect(corner, app.ui.画板->image().size()));
     client.setDevicePixelRatio(1);
     return client;
 }
@@ -257,11 +257,11 @@ void SurfaceTest::stampAtDevicePixels()
     QFETCH(QSize, layer);
     TestWindow app;
     QVERIFY(showAt(app, ratio));
-    QCOMPARE(app.w.画板->image().size(), layer);
-    app.w.state.PenSize = radius;
-    app.w.StampBrush(app.w.画板, 1, 2000.0f, 1500.0f);
+    QCOMPARE(app.ui.画板->image().size(), layer);
+    app.state().PenSize = radius;
+    app.StampBrush(app.ui.画板, 1, 2000.0f, 1500.0f);
     QCoreApplication::sendPostedEvents();
-    const QImage image = app.w.画板->image().convertToFormat(QImage::Format_RGB32);
+    const QImage image = app.ui.画板->image().convertToFormat(QImage::Format_RGB32);
     int count = 0;
     int mixedBlocks = 0;
     const auto black = [&image](int x, int y) { return image.pixel(x, y) == Black ? 1 : 0; };
@@ -289,26 +289,26 @@ void SurfaceTest::pictureKeptOnAnotherScale()
 {
     TestWindow app;
     QVERIFY(showAt(app));
-    app.w.state.PenSize = 100;
+    app.state().PenSize = 100;
     app.stamp(100, 80);
-    const QImage drawn = app.w.画板->image().copy();
+    const QImage drawn = app.ui.画板->image().copy();
     QScreen *two = screenOfRatio(2);
     app.w.windowHandle()->setScreen(two);
     app.w.move(two->geometry().topLeft() + QPoint(20, 20));
     QTRY_COMPARE(app.w.devicePixelRatioF(), 2.0);
     app.w.repaint();
-    QCOMPARE(app.w.画板->image(), drawn);
+    QCOMPARE(app.ui.画板->image(), drawn);
     const QImage shown = app.grab();
     // The disc's centre at the canvas's client pixel (100, 80), the corner of the client area
     // beside it: at twice the scale.
-    const QPoint client = 2 * app.w.画板->mapTo(&app.w, QPoint(2, 2));
+    const QPoint client = 2 * app.ui.画板->mapTo(&app.w, QPoint(2, 2));
     QCOMPARE(shown.pixel(client + QPoint(200, 160)) & 0xffffff, Black & 0xffffff);
     QCOMPARE(shown.pixel(client + QPoint(170, 160)) & 0xffffff, 0xffffffu);
     QCOMPARE(shown.pixel(client + QPoint(2 * 268, 2 * 276)) & 0xffffff, 0xffffffu);
     app.stamp(200, 200);
-    QCOMPARE(app.w.画板->image().pixel(200, 200) & 0xffffff, Black & 0xffffff);
-    app.w.btnNew_Click();
-    QCOMPARE(app.w.画板->image().size(), QSize(538, 554));
+    QCOMPARE(app.ui.画板->image().pixel(200, 200) & 0xffffff, Black & 0xffffff);
+    app.ui.btnNew->click();
+    QCOMPARE(app.ui.画板->image().size(), QSize(538, 554));
 }
 
 // Stamps, however quickly they come, are on the screen at the next turn of the event loop; what
@@ -362,7 +362,7 @@ void SurfaceTest::sparkShownWithItsRectangleOnly()
 {
     TestWindow app;
     QVERIFY(showAt(app));
-    DrawingSurface *panel = app.w.関係ないやつ;
+    DrawingSurface *panel = app.ui.関係ないやつ;
     // Red, green and blue, then radius, x and y: a disc of 148 twips about (1406, 334) twips,
     // well inside the panel.
     const QList<float> draws{0.5f, 0.25f, 0.75f, 0.5f, 0.4f, 0.3f};
@@ -372,7 +372,7 @@ void SurfaceTest::sparkShownWithItsRectangleOnly()
     const QRgb before = onScreen(app.w, centre, panel);
     AllPaints paints;
     qApp->installEventFilter(&paints);
-    app.w.Timer1_Tick();
+    app.Timer1_Tick();
     QCoreApplication::sendPostedEvents();
     qApp->removeEventFilter(&paints);
     const QRgb drawn = panel->image().pixel(centre) & 0xffffff;
@@ -391,19 +391,19 @@ void SurfaceTest::layerSurvivesRepaint()
 {
     TestWindow app;
     QVERIFY(app.show());
-    app.click(app.w.緑色);
-    const QPoint o = app.origin(app.w.画板);
+    app.click(app.ui.緑色);
+    const QPoint o = app.origin(app.ui.画板);
     app.drag({o + QPoint(20, 20), o + QPoint(60, 70), o + QPoint(200, 220)});
-    const QImage painted = app.shown(app.w.画板);
+    const QImage painted = app.shown(app.ui.画板);
     CHECK_DISCS(painted, (QList<QPointF>{{60, 70}, {200, 220}}), 50 / 15.0, qRgb(0, 255, 0), White);
 
-    app.w.画板->repaint();
+    app.ui.画板->repaint();
     app.w.repaint();
-    QCOMPARE(app.shown(app.w.画板), painted);
+    QCOMPARE(app.shown(app.ui.画板), painted);
     app.w.hide();
     QTest::qWait(20);
     QVERIFY(app.show());
-    QCOMPARE(app.shown(app.w.画板), painted);
+    QCOMPARE(app.shown(app.ui.画板), painted);
     // A window laid over the canvas and taken away again.
     QWidget cover;
     cover.setGeometry(QRect(app.w.mapToGlobal(QPoint(0, 0)), QSize(200, 200)));
@@ -411,7 +411,7 @@ void SurfaceTest::layerSurvivesRepaint()
     QVERIFY(QTest::qWaitForWindowExposed(&cover));
     cover.hide();
     QTest::qWait(20);
-    QCOMPARE(app.shown(app.w.画板), painted);
+    QCOMPARE(app.shown(app.ui.画板), painted);
 }
 
 // The image, which a keep writes, is the client area as the screen shows it.
@@ -419,28 +419,28 @@ void SurfaceTest::imageIsClientAreaAsShown()
 {
     TestWindow app;
     QVERIFY(app.show());
-    QCOMPARE(app.w.画板->image().size(), QSize(269, 277));
-    QCOMPARE(app.w.関係ないやつ->image().size(), QSize(197, 37));
+    QCOMPARE(app.ui.画板->image().size(), QSize(269, 277));
+    QCOMPARE(app.ui.関係ないやつ->image().size(), QSize(197, 37));
     // The image is the client area as shown: paint, and compare it with the screen.
-    app.click(app.w.赤色);
-    const QPoint o = app.origin(app.w.画板);
+    app.click(app.ui.赤色);
+    const QPoint o = app.origin(app.ui.画板);
     app.drag({o + QPoint(20, 20), o + QPoint(0, 0), o + QPoint(268, 276), o + QPoint(134, 138)});
-    QCOMPARE(app.w.画板->image().convertToFormat(QImage::Format_RGB32), app.shown(app.w.画板));
+    QCOMPARE(app.ui.画板->image().convertToFormat(QImage::Format_RGB32), app.shown(app.ui.画板));
 }
 
 void SurfaceTest::setBackColorErases()
 {
     TestWindow app;
     QVERIFY(app.show());
-    const QPoint o = app.origin(app.w.画板);
+    const QPoint o = app.origin(app.ui.画板);
     app.drag({o + QPoint(20, 20), o + QPoint(60, 70)});
-    app.w.画板->setBackColor(ColourValue(0, 0, 255));
-    QCOMPARE(app.shown(app.w.画板), filled(QSize(269, 277), qRgb(0, 0, 255)));
-    QCOMPARE(app.w.画板->image().convertToFormat(QImage::Format_RGB32),
+    app.ui.画板->setBackColor(ColourValue(0, 0, 255));
+    QCOMPARE(app.shown(app.ui.画板), filled(QSize(269, 277), qRgb(0, 0, 255)));
+    QCOMPARE(app.ui.画板->image().convertToFormat(QImage::Format_RGB32),
              filled(QSize(269, 277), qRgb(0, 0, 255)));
     // Discs painted after it lie on the new colour.
     app.drag({o + QPoint(20, 20), o + QPoint(60, 70)});
-    CHECK_DISCS(app.shown(app.w.画板), (QList<QPointF>{{60, 70}}), 50 / 15.0, qRgb(0, 0, 0),
+    CHECK_DISCS(app.shown(app.ui.画板), (QList<QPointF>{{60, 70}}), 50 / 15.0, qRgb(0, 0, 0),
                 qRgb(0, 0, 255));
 }
 
@@ -474,45 +474,45 @@ void SurfaceTest::clearKeepsBackgroundAndPicture()
     QVERIFY(app.show());
     const QRgb green = qRgb(0, 255, 0);
     const QImage picture = pattern(QSize(40, 30));
-    app.w.画板->setBackColor(ColourValue(0, 255, 0));
-    app.w.画板->setPicture(picture);
-    const QPoint o = app.origin(app.w.画板);
+    app.ui.画板->setBackColor(ColourValue(0, 255, 0));
+    app.ui.画板->setPicture(picture);
+    const QPoint o = app.origin(app.ui.画板);
     app.drag({o + QPoint(100, 100), o + QPoint(20, 15), o + QPoint(150, 150)});
-    QVERIFY(app.shown(app.w.画板) != composite(QSize(269, 277), green, picture));
-    app.w.画板->clear();
-    QCOMPARE(app.shown(app.w.画板), composite(QSize(269, 277), green, picture));
+    QVERIFY(app.shown(app.ui.画板) != composite(QSize(269, 277), green, picture));
+    app.ui.画板->clear();
+    QCOMPARE(app.shown(app.ui.画板), composite(QSize(269, 277), green, picture));
 }
 
 void SurfaceTest::pictureAtTopLeftUnscaled()
 {
     TestWindow app;
     QVERIFY(app.show());
-    const QPoint o = app.origin(app.w.画板);
+    const QPoint o = app.origin(app.ui.画板);
     app.drag({o + QPoint(100, 100), o + QPoint(10, 10), o + QPoint(150, 150)});
 
     // A small picture: at the corner, pixel for pixel, the layer gone.
     const QImage small = pattern(QSize(50, 20));
-    app.w.画板->setPicture(small);
-    QCOMPARE(app.shown(app.w.画板), composite(QSize(269, 277), White, small));
-    QCOMPARE(app.w.画板->image().convertToFormat(QImage::Format_RGB32),
+    app.ui.画板->setPicture(small);
+    QCOMPARE(app.shown(app.ui.画板), composite(QSize(269, 277), White, small));
+    QCOMPARE(app.ui.画板->image().convertToFormat(QImage::Format_RGB32),
              composite(QSize(269, 277), White, small));
     // Discs go over the picture.
     app.drag({o + QPoint(100, 100), o + QPoint(10, 10)});
-    QCOMPARE(app.shown(app.w.画板).pixel(10, 10) & 0xffffff, 0u);
+    QCOMPARE(app.shown(app.ui.画板).pixel(10, 10) & 0xffffff, 0u);
 
     // A larger one is cut at the edges, not shrunk to fit.
     const QImage large = pattern(QSize(400, 300));
-    app.w.画板->setPicture(large);
-    QCOMPARE(app.shown(app.w.画板), large.copy(0, 0, 269, 277));
+    app.ui.画板->setPicture(large);
+    QCOMPARE(app.shown(app.ui.画板), large.copy(0, 0, 269, 277));
 
     // Taking it away leaves the background colour, and the layer is erased again.
     app.drag({o + QPoint(100, 100), o + QPoint(50, 50)});
-    app.w.画板->removePicture();
-    QCOMPARE(app.shown(app.w.画板), filled(QSize(269, 277), White));
+    app.ui.画板->removePicture();
+    QCOMPARE(app.shown(app.ui.画板), filled(QSize(269, 277), White));
     // Nor does it come back when the sheet is erased again.
     app.drag({o + QPoint(100, 100), o + QPoint(50, 50)});
-    app.w.画板->clear();
-    QCOMPARE(app.shown(app.w.画板), filled(QSize(269, 277), White));
+    app.ui.画板->clear();
+    QCOMPARE(app.shown(app.ui.画板), filled(QSize(269, 277), White));
 }
 
 QTEST_MAIN(SurfaceTest)

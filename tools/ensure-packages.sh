@@ -19,10 +19,13 @@ ensure_packages() {
 # What building and running the program needs. The captions' faces are cut at build time from
 # fonts-konatu and fonts-noto-cjk with python3-fonttools; fonts-noto-cjk also gives a system
 # error's own words, shown as they come, a Japanese face. qt6-wayland lets the window run
-# natively in a Wayland session, which Qt then picks by itself.
+# natively in a Wayland session, which Qt then picks by itself; there the compositor's bell is
+# rung over a Wayland connection of the program's own (libwayland-dev, with wayland-scanner from
+# libwayland-bin for the protocol's code).
 RUN_PACKAGES=(cmake make g++ qt6-base-dev libxcb1-dev python3-fonttools fonts-konatu
               fonts-noto-cjk qt6-wayland
-              pkgconf libxcb-xkb-dev libcanberra0 libcanberra-pulse sound-theme-freedesktop)
+              pkgconf libxcb-xkb-dev libcanberra0 libcanberra-pulse sound-theme-freedesktop
+              libwayland-dev libwayland-bin)
 # What the tests need besides. The names carry no release's version where Debian has a
 # versionless one (libclang-rt-dev follows the release's clang); clang-format-19 is the one
 # formatter that Debian 12 and 13 both ship, so the layout check gives one verdict on both.

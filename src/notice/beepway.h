@@ -8,11 +8,12 @@
 // off and sounds nothing.
 enum class BeepWay {
     DesktopBell,     // the X bell alone: a desktop has taken it over and sounds it
-    ToolkitBeep,     // the toolkit's beep alone: no sound can be played now
-    Sound,           // the program's sound, or the toolkit's beep should it not play
+    ToolkitBeep,     // the desktop's own bell alone, as it stands in for a sound: no sound
+                     // can be played now
+    Sound,           // the program's sound, or the desktop's own bell should it not play
     SoundAndNotice,  // the program's sound, and the X bell as a notification at once
     SoundThenNotice, // the program's sound, then the X bell as a notification once it has
-                     // played, or the toolkit's beep should it not play
+                     // played, or the X bell itself should it not play
 };
 
 // How the sound player is doing.

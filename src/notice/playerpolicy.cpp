@@ -33,3 +33,25 @@ void PlayerPolicy::settle(Outcome outcome, bool connected)
     if (!connected)
         m_silentUntil = m_nextConnect;
 }
+
+bool Handover::start(PlayerPolicy::TimePoint now)
+{
+    if (m_fate == Fate::Withdrawn)
+        return false;
+    m_fate = PlayerPolicy::late(m_rung, now) ? Fate::Waiting : Fate::Started;
+    return m_fate == Fate::Started;
+}
+
+void Handover::putBack()
+{
+    if (m_fate == Fate::Started)
+        m_fate = Fate::Waiting;
+}
+
+bool Handover::withdraw()
+{
+    if (m_fate != Fate::Waiting)
+        return false;
+    m_fate = Fate::Withdrawn;
+    return true;
+}

@@ -8,11 +8,6 @@ constexpr const char *eventId = "bell-window-system";
 // The desktop entry's icon.
 constexpr const char *iconName = "pafuro";
 
-bool late(SoundConnection::TimePoint rung)
-{
-    return PlayerPolicy::late(rung, PlayerPolicy::Clock::now());
-}
-
 } // namespace
 
 // The few entry points of libcanberra that are used, looked up at the first sound.
@@ -21,7 +16,6 @@ struct Canberra {
     int (*changeProps)(SoundContext *, ...) = nullptr;
     int (*open)(SoundContext *) = nullptr;
     int (*play)(SoundContext *, std::uint32_t, ...) = nullptr;
-    int (*cancel)(SoundContext *, std::uint32_t) = nullptr;
     int (*destroy)(SoundContext *) = nullptr;
     bool loaded = false;
 
@@ -32,7 +26,6 @@ struct Canberra {
         loaded = library && find(library, "ca_context_create", create) &&
                  find(library, "ca_context_change_props", changeProps) &&
                  find(library, "ca_context_open", open) && find(library, "ca_context_play", play) &&
-                 find(library, "ca_context_cancel", cancel) &&
                  find(library, "ca_context_destroy", destroy);
     }
 
@@ -99,30 +92,27 @@ bool SoundConnection::loaded() const
     return m_canberra->loaded;
 }
 
-// A connection that fails is dropped, and one made afresh at once if the rules allow it.
-SoundConnection::Outcome SoundConnection::play(const std::string &xid, TimePoint rung,
-                                               const std::function<bool()> &mayConnect)
+// A connection that fails is dropped, and one made afresh at once if the rules allow it. The
+// sound goes out only once the server has answered and start has said yes: a server that is held
+// up before that plays nothing late, and a sound that went out is never taken back.
+SoundConnection::Outcome SoundConnection::play(const std::string &xid, const Asks &asks)
 {
     for (int tries = 0; loaded() && tries < 2; ++tries) {
         if (!m_context) {
-            if (!mayConnect())
+            if (!asks.mayConnect())
                 break;
             m_context = m_canberra->openContext(m_identity);
             if (!m_context)
                 break;
         }
         m_canberra->awaitServer(m_context);
-        if (late(rung))
+        if (!asks.start())
             return Outcome::Late;
-        if (m_canberra->playSound(m_context, ++m_id, m_identity, xid)) {
-            // A server held up between the two calls is told at once to drop the sound.
-            if (!late(rung))
-                return Outcome::Played;
-            m_canberra->cancel(m_context, m_id);
-            return Outcome::Late;
-        }
+        if (m_canberra->playSound(m_context, ++m_id, m_identity, xid))
+            return Outcome::Played;
+        asks.putBack();
         m_canberra->destroy(m_context);
         m_context = nullptr;
     }
-    return late(rung) ? Outcome::Late : Outcome::Failed;
+    return Outcome::Failed;
 }

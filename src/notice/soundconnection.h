@@ -17,7 +17,6 @@ struct SoundContext;
 class SoundConnection {
 public:
     using Outcome = PlayerPolicy::Outcome;
-    using TimePoint = PlayerPolicy::TimePoint;
 
     explicit SoundConnection(const SoundPlayer::Identity &identity);
     ~SoundConnection();
@@ -28,9 +27,16 @@ public:
     bool loaded() const;
     bool open() const { return m_context; }
 
-    // Plays the sound for the window with that X11 id (or none) of a beep rung then. mayConnect
-    // tells whether a fresh connection may be made now.
-    Outcome play(const std::string &xid, TimePoint rung, const std::function<bool()> &mayConnect);
+    // What the player is asked while it plays a beep, each under its lock.
+    struct Asks {
+        std::function<bool()> mayConnect; // whether a fresh connection may be made now
+        std::function<bool()> start;      // right before the play call: may the sound go out now
+        std::function<void()> putBack;    // the play call failed: the sound did not go out
+    };
+
+    // Plays the sound for the window with that X11 id (or none): Played once the sound went out,
+    // Late where start said no, Failed where it could not be played.
+    Outcome play(const std::string &xid, const Asks &asks);
 
 private:
     const SoundPlayer::Identity &m_identity;

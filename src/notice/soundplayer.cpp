@@ -3,6 +3,8 @@
 #include "notice/playerpolicy.h"
 #include "notice/soundconnection.h"
 
+#include <QTimer>
+
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -16,13 +18,20 @@ using Clock = PlayerPolicy::Clock;
 // The end of the program gives an idle player this long to leave the sound server.
 constexpr auto leaveLimit = std::chrono::milliseconds(200);
 
+// A beep waiting for the player, or being played.
 struct Request {
-    PlayerPolicy::TimePoint rung;
     std::string xid;
-    std::function<void(bool)> settled;
+    std::shared_ptr<PlayerTicket> ticket;
 };
 
 } // namespace
+
+// A beep between the window's thread and the player's: its hand-over, and what the ringer is
+// told, once, by whichever side withdraws it or has started its sound.
+struct PlayerTicket {
+    Handover handover;
+    std::function<void(bool)> settled;
+};
 
 // What the window's thread and the player share. The player holds it as long as it runs, so a
 // player stuck in a hung sound server at the program's end touches nothing that has gone.
@@ -53,9 +62,11 @@ void serve(PlayerShared &shared, SoundConnection &connection)
     std::unique_lock lock(shared.mutex);
     if (!connection.loaded())
         shared.policy.disable();
-    const auto mayConnect = [&] {
-        std::lock_guard connecting(shared.mutex);
-        return shared.policy.mayConnect(Clock::now());
+    const auto locked = [&](auto ask) {
+        return [&shared, ask] {
+            std::lock_guard asking(shared.mutex);
+            return ask();
+        };
     };
     for (;;) {
         shared.woken.wait(lock, [&] { return shared.closing || !shared.waiting.empty(); });
@@ -63,15 +74,25 @@ void serve(PlayerShared &shared, SoundConnection &connection)
             break;
         Request request = std::move(shared.waiting.front());
         shared.waiting.pop_front();
-        if (!shared.policy.admit(request.rung, Clock::now()))
-            continue;
-        lock.unlock();
-        const auto outcome = connection.play(request.xid, request.rung, mayConnect);
-        lock.lock();
-        shared.policy.settle(outcome, connection.open());
-        // A late beep is dropped without a word.
-        if (outcome != PlayerPolicy::Outcome::Late && shared.home)
-            tell(shared.home, std::move(request.settled), outcome == PlayerPolicy::Outcome::Played);
+        Handover &handover = request.ticket->handover;
+        auto outcome = PlayerPolicy::Outcome::Late;
+        if (shared.policy.admit(handover.rung(), Clock::now())) {
+            lock.unlock();
+            const SoundConnection::Asks asks{
+                locked([&] { return shared.policy.mayConnect(Clock::now()); }),
+                locked([&] { return handover.start(Clock::now()); }),
+                locked([&] { handover.putBack(); }),
+            };
+            outcome = connection.play(request.xid, asks);
+            lock.lock();
+            shared.policy.settle(outcome, connection.open());
+        }
+        // A sound that went out is the player's to tell; one that did not, if the window has not
+        // withdrawn it at the start limit already, is withdrawn here, so that the desktop's bell
+        // stands in at once.
+        const bool played = outcome == PlayerPolicy::Outcome::Played;
+        if ((played || handover.withdraw()) && shared.home)
+            tell(shared.home, std::move(request.ticket->settled), played);
     }
     shared.waiting.clear();
 }
@@ -119,9 +140,24 @@ void SoundPlayer::play(const std::string &xid, std::function<void(bool played)> 
         tell(this, std::move(settled), false);
         return;
     }
-    std::lock_guard lock(m_shared->mutex);
-    m_shared->waiting.push_back({Clock::now(), xid, std::move(settled)});
-    m_shared->woken.notify_one();
+    auto ticket = std::make_shared<PlayerTicket>(Handover(Clock::now()), std::move(settled));
+    {
+        std::lock_guard lock(m_shared->mutex);
+        m_shared->waiting.push_back({xid, ticket});
+        m_shared->woken.notify_one();
+    }
+    // Precise: a coarse timer may come early, before the player has had the whole limit.
+    QTimer::singleShot(PlayerPolicy::startLimit, Qt::PreciseTimer, this,
+                       [this, ticket] { limitReached(ticket); });
+}
+
+void SoundPlayer::limitReached(const std::shared_ptr<PlayerTicket> &ticket)
+{
+    std::unique_lock lock(m_shared->mutex);
+    if (!ticket->handover.withdraw())
+        return;
+    lock.unlock();
+    ticket->settled(false);
 }
 
 // A thread that cannot be started leaves the player silent for good.

@@ -9,6 +9,7 @@
 #include <string>
 
 struct PlayerShared;
+struct PlayerTicket;
 
 // The desktop's event sound for a window's bell, played through the sound server by libcanberra
 // on a thread of its own: a sound server may take its time or hang, and a window's handler must
@@ -31,12 +32,14 @@ public:
     PlayerState state() const;
 
     // Plays the sound for the window (its X11 id, or empty). Once it is known whether the sound
-    // played, settled is called on this object's thread; a sound that could not start within
-    // the start limit is dropped and never settled.
+    // played, settled is called once on this object's thread: with false as soon as it cannot be
+    // played, and at the start limit for a sound that has not started by then, which is dropped.
     void play(const std::string &xid, std::function<void(bool played)> settled);
 
 private:
     bool start();
+    // The start limit of a beep is over: unless its sound has started, it is withdrawn as lost.
+    void limitReached(const std::shared_ptr<PlayerTicket> &ticket);
 
     std::shared_ptr<PlayerShared> m_shared;
     bool m_started = false;

@@ -1,6 +1,7 @@
 #include "notice/systembell.h"
 
 #include "notice/soundplayer.h"
+#include "notice/waylandbell.h"
 #include "notice/xbell.h"
 
 #include <QApplication>
@@ -18,6 +19,8 @@ SystemBell::~SystemBell() = default;
 void SystemBell::makeMeans()
 {
     m_xBell = XBell::create();
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        m_waylandBell = std::make_unique<WaylandBell>();
     SoundPlayer::Identity identity;
     identity.applicationName = m_applicationName.toStdString();
     identity.applicationId = QGuiApplication::desktopFileName().toStdString();
@@ -45,7 +48,7 @@ void SystemBell::ring()
     const BeepWay way = beepWay(facts());
     switch (way) {
     case BeepWay::DesktopBell: m_xBell->ring(m_window, false); return;
-    case BeepWay::ToolkitBeep: QApplication::beep(); return;
+    case BeepWay::ToolkitBeep: standIn(); return;
     case BeepWay::SoundAndNotice: m_xBell->ring(m_window, true); break;
     case BeepWay::Sound:
     case BeepWay::SoundThenNotice: break;
@@ -60,7 +63,15 @@ void SystemBell::ring()
 void SystemBell::settle(BeepWay way, bool played)
 {
     if (!played)
-        QApplication::beep();
+        standIn();
     else if (way == BeepWay::SoundThenNotice && m_xBell)
         m_xBell->ring(m_window, true);
+}
+
+void SystemBell::standIn()
+{
+    if (m_xBell)
+        m_xBell->ring(m_window, false);
+    else if (!m_waylandBell || !m_waylandBell->ring())
+        QApplication::beep();
 }

@@ -31,6 +31,15 @@ PlayerPolicy::TimePoint instant(int ms)
     return PlayerPolicy::TimePoint(std::chrono::milliseconds(ms));
 }
 
+// One step of a beep's hand-over, at an instant in ms from its ring: the player's check right
+// before the play call, the play call failing, the player ending without a sound, or the
+// window's start limit.
+struct Step {
+    enum Kind { Start, PlayFails, PlayerEnds, Limit } kind;
+    int ms = 0;
+};
+enum class Heard { Sound, StandIn };
+
 } // namespace
 
 Q_DECLARE_METATYPE(Action)
@@ -38,6 +47,8 @@ Q_DECLARE_METATYPE(BeepWay)
 Q_DECLARE_METATYPE(BellFacts)
 Q_DECLARE_METATYPE(PlayerPolicy)
 Q_DECLARE_METATYPE(PlayerState)
+Q_DECLARE_METATYPE(std::vector<Step>)
+Q_DECLARE_METATYPE(Heard)
 
 class NoticeTest : public QObject {
     Q_OBJECT
@@ -248,6 +259,65 @@ private Q_SLOTS:
         QFETCH(bool, connect);
         QCOMPARE(policy.state(instant(now)), state);
         QCOMPARE(policy.mayConnect(instant(now)), connect);
+    }
+
+    // A beep between the window and the player: each side's steps in order, and what is heard
+    // of it: its sound or the desktop's bell in its place, once, never both, never neither.
+    void handOver_data()
+    {
+        QTest::addColumn<std::vector<Step>>("steps");
+        QTest::addColumn<Heard>("heard");
+        using enum Step::Kind;
+        QTest::newRow("started in time")
+            << std::vector<Step>{{Start, 40}, {Limit, 1000}} << Heard::Sound;
+        QTest::newRow("started at the limit")
+            << std::vector<Step>{{Start, 1000}, {Limit, 1000}} << Heard::Sound;
+        QTest::newRow("a stall: withdrawn at the limit, nothing once the server is back")
+            << std::vector<Step>{{Limit, 1000}, {Start, 1600}, {PlayerEnds, 1600}}
+            << Heard::StandIn;
+        QTest::newRow("the window's limit late: the player, late too, stands in")
+            << std::vector<Step>{{Start, 1001}, {PlayerEnds, 1001}, {Limit, 1050}}
+            << Heard::StandIn;
+        QTest::newRow("no connection: the player stands in at once")
+            << std::vector<Step>{{PlayerEnds, 5}, {Limit, 1000}} << Heard::StandIn;
+        QTest::newRow("the play call failed, tried again in time")
+            << std::vector<Step>{{Start, 10}, {PlayFails, 10}, {Start, 20}, {Limit, 1000}}
+            << Heard::Sound;
+        QTest::newRow("the play call failed twice")
+            << std::vector<Step>{{Start, 10},     {PlayFails, 10},  {Start, 20},
+                                 {PlayFails, 20}, {PlayerEnds, 20}, {Limit, 1000}}
+            << Heard::StandIn;
+        QTest::newRow("the play call failed, the second try held up past the limit")
+            << std::vector<Step>{{Start, 10},
+                                 {PlayFails, 10},
+                                 {Limit, 1000},
+                                 {Start, 1500},
+                                 {PlayerEnds, 1500}}
+            << Heard::StandIn;
+        QTest::newRow("the play call failed after the limit")
+            << std::vector<Step>{{Start, 900}, {Limit, 1000}, {PlayFails, 1200}, {PlayerEnds, 1200}}
+            << Heard::StandIn;
+    }
+
+    void handOver()
+    {
+        QFETCH(std::vector<Step>, steps);
+        QFETCH(Heard, heard);
+        Handover handover(instant(0));
+        int sounds = 0, standIns = 0;
+        for (const Step &step : steps) {
+            switch (step.kind) {
+            case Step::Start: sounds += handover.start(instant(step.ms)); break;
+            case Step::PlayFails:
+                handover.putBack();
+                --sounds;
+                break;
+            case Step::PlayerEnds:
+            case Step::Limit: standIns += handover.withdraw(); break;
+            }
+        }
+        QCOMPARE(sounds, heard == Heard::Sound ? 1 : 0);
+        QCOMPARE(standIns, heard == Heard::StandIn ? 1 : 0);
     }
 };
 

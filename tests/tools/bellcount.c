@@ -1,5 +1,6 @@
-/* Listens for the X bell: prints "listening" on standard error once it is ready, then "bell"
- * on standard output for every bell rung on the display, and the count when it is ended. */
+/* Listens for the X bell: prints "listening" on standard error once it is ready, then a line
+ * on standard output for every bell rung on the display ("bell", or "bell notice" for one rung
+ * as a notification alone, which the server does not sound), and the count when it is ended. */
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 
@@ -45,7 +46,7 @@ int main(void)
             XNextEvent(display, &event);
             if (event.type == xkbEvent && ((XkbAnyEvent *)&event)->xkb_type == XkbBellNotify) {
                 ++count;
-                printf("bell\n");
+                printf(((XkbBellNotifyEvent *)&event)->event_only ? "bell notice\n" : "bell\n");
                 fflush(stdout);
             }
         }

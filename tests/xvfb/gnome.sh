@@ -5,7 +5,9 @@
 #    fixed size, btnNew pressed over AT-SPI; a new sheet and its fall-back are two sounds heard;
 #  - through Xwayland: the window comes up with the fixed size and a frame, stays so when asked
 #    to go full screen or maximized, and btnNew clicked is two sounds heard, also with the X
-#    server's own bell on.
+#    server's own bell on;
+#  - natively on Wayland where the program reaches no sound server: the shell's bell stands in,
+#    rung through the system-bell protocol, once for each beep.
 # Skipped where GNOME Shell is not installed. Runs in process and mount namespaces of its own,
 # so that nothing the desktop started outlives the test, where /run/systemd shows no systemd
 # (GNOME Shell would want a login session otherwise), beside a system bus of its own (one it
@@ -72,6 +74,15 @@ count_beeps "GNOME, Xwayland, the X bell on" press_x 388 148
 stop_app
 
 native_case "GNOME, native Wayland" WAYLAND_DISPLAY=pafuro-gnome
+stop_app
+# Natively, the program reaching no sound server: the shell's own bell stands in for each beep,
+# rung once through the system-bell protocol, as the program's Wayland traffic tells (libwayland
+# writes @ or # before an object's id), and it is the shell that plays the two sounds heard.
+native_case "GNOME, native Wayland, the shell's bell" WAYLAND_DISPLAY=pafuro-gnome \
+    PULSE_SERVER=unix:$WORK/no-sound-server WAYLAND_DEBUG=client
+rings=$(grep -c 'xdg_system_bell_v1[@#][0-9]*\.ring(' "$WORK/app.err" || true)
+RESULTS+=("GNOME, native Wayland, the shell's bell: rung $rings times over the system-bell protocol")
+[ "$rings" -eq 2 ] || WRONG+=("GNOME, native Wayland, the shell's bell rung $rings times")
 stop_app
 
 report

@@ -7,8 +7,10 @@
 #  - X with the server's own bell switched off, as a desktop that takes the bell over does:
 #    the X bell rings, the program plays nothing.
 #  - X without a sound server: the X bell rings instead. With one that takes the connection
-#    and never answers: the click's handler returns, later beeps ring the X bell, and the
-#    program ends at once, status 0.
+#    and never answers: the click's handler returns, each beep rings the X bell, the first at
+#    the start limit, and the program ends at once, status 0.
+#  - X, the sound server held up for 1.6 s while three beeps are rung: each beep is heard once,
+#    as its sound or as the X bell standing in, which rings while the server is still held up.
 #  - X, the sound server restarted, held up for 3 s, or started after the program: the beeps
 #    after it sound again, and the one it held up is not played late.
 #  - Wayland (weston, headless), the button pressed over AT-SPI: two sounds, not silence.
@@ -87,14 +89,30 @@ export PULSE_SERVER=unix:$WORK/hung
 start_app
 click 388 148
 await 'grep -q taken "$WORK/hung.log"' || fail "X, a hung sound server: the program did not connect"
-# A beep that cannot start is dropped; one rung a second later, the server still silent, is the
-# X bell.
-sleep 1.2
+# A beep that cannot start is dropped, and the X bell stands in for it; one rung a second later,
+# the server still silent, is the X bell at once.
+# Looked for before the fall-back is due at 2 s, which would ring the X bell as well.
+sleep 1.4
+[ "$(bells)" -eq 11 ] || fail "X, a hung sound server: $(bells) bell notifications at the start limit, expected 11"
 click 388 148
-await_bells 11 || true
-[ "$(bells)" -eq 11 ] || fail "X, a hung sound server: $(bells) bell notifications, expected 11"
+await_bells 12 || true
+[ "$(bells)" -eq 12 ] || fail "X, a hung sound server: $(bells) bell notifications, expected 12"
 end_app "X, a hung sound server"
 unset PULSE_SERVER
+
+# X, the sound server held up for 1.6 s while three beeps are rung: the first two cannot start
+# within the limit, and the X bell stands in for each at its limit, while the server is still
+# held up; the third may play once the server goes on, or the X bell stands in for it. Either
+# way each beep, and the fall-back, is heard once: never both, never neither.
+start_app
+sheet_heard "X, before a stall" 2 click 388 148
+stall_and_hear stall
+[ "$STOOD_IN" -ge 2 ] ||
+    fail "X, a stalled sound server: $STOOD_IN X bells rang for the first two beeps within the stall"
+[ $((STREAMS + SOUNDED)) -eq 4 ] && [ "$BURSTS" -eq "$STREAMS" ] ||
+    fail "X, a stalled sound server: four beeps played $STREAMS sounds ($BURSTS heard) and rang $SOUNDED X bells"
+echo "X, a stalled sound server: four beeps, $STREAMS played, $SOUNDED X bells ($STOOD_IN within the stall)"
+end_app "X, a stalled sound server"
 stop "$BELL_PID"
 
 # X, the sound server started after the program, then gone for a beep and back: the beeps after

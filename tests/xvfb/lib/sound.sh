@@ -78,3 +78,30 @@ press_and_hear() {
     await '[ "$(played "$name")" -ge "$sounds" ]' 3 0.1 || true
     heard "$name"
 }
+
+# bells_sounded: how many of the X bells counted (count_bells) the server sounds itself, not
+# notifications alone: those that stand in for a sound.
+bells_sounded() { grep -cx bell "$WORK/bells" || true; }
+# stall_and_hear NAME: three new sheets, 0.2 and 0.6 s after the first, while the sound server
+# is held up for 1.6 s from the first, recorded with the fall-back after them (STREAMS, BURSTS,
+# PEAK). Sets STOOD_IN to the X bells that sounded before the server went on, and SOUNDED to all
+# those that sounded.
+stall_and_hear() {
+    local name=$1 sounded_before held
+    sounded_before=$(bells_sounded)
+    listen "$name"
+    kill -STOP "$PULSE_PID"
+    held=$EPOCHREALTIME
+    click 388 148
+    sleep 0.2
+    click 388 148
+    sleep 0.4
+    click 388 148
+    sleep "$(awk -v from="$held" -v now="$EPOCHREALTIME" 'BEGIN { r = from + 1.6 - now; print (r > 0 ? r : 0) }')"
+    STOOD_IN=$(($(bells_sounded) - sounded_before))
+    kill -CONT "$PULSE_PID"
+    sleep 2.4
+    await '[ $(($(played "$name") + $(bells_sounded) - sounded_before)) -ge 4 ]' 3 0.1 || true
+    heard "$name"
+    SOUNDED=$(($(bells_sounded) - sounded_before))
+}

@@ -1,5 +1,6 @@
 #include "notice/systembell.h"
 
+#include "notice/alertsounds.h"
 #include "notice/soundplayer.h"
 #include "notice/xbell.h"
 
@@ -9,7 +10,8 @@
 SystemBell::SystemBell(const QString &applicationName, QWidget *window)
     : QObject(window),
       m_window(window),
-      m_applicationName(applicationName)
+      m_applicationName(applicationName),
+      m_alertSounds(new AlertSounds(this))
 {
 }
 
@@ -34,6 +36,7 @@ BellFacts SystemBell::facts() const
         facts.xwayland = m_xBell->xwayland();
         facts.audibleBell = m_xBell->audible();
     }
+    facts.alertSounds = m_alertSounds->on();
     facts.player = m_player->state();
     return facts;
 }
@@ -46,6 +49,8 @@ void SystemBell::ring()
     switch (way) {
     case BeepWay::DesktopBell: m_xBell->ring(m_window, false); return;
     case BeepWay::ToolkitBeep: QApplication::beep(); return;
+    case BeepWay::Notice: m_xBell->ring(m_window, true); return;
+    case BeepWay::Nothing: return;
     case BeepWay::SoundAndNotice: m_xBell->ring(m_window, true); break;
     case BeepWay::Sound:
     case BeepWay::SoundThenNotice: break;

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class AlertSounds;
 class QWidget;
 class SoundPlayer;
 class XBell;
@@ -17,6 +18,8 @@ class XBell;
 //    server with the window's and the application's properties. On a bare X server with an X
 //    bell that only notifies, so that visual bells follow it; on Xwayland with no X bell at
 //    all, since a compositor may sound that too.
+//  - Where the desktop's switch for alert sounds is off: no sound of the program's own, only
+//    the X bell as a notification on a bare X server.
 //  - Where no sound can be played (no sound library, no sound server or one that fails or
 //    hangs): the toolkit's own beep, until a sound server answers again.
 // Ringing returns at once: the sound is played on a thread of its own; a beep that cannot start
@@ -41,4 +44,6 @@ private:
     QString m_applicationName;
     std::unique_ptr<XBell> m_xBell;
     SoundPlayer *m_player = nullptr;
+    // Watched from the start, so that the first beep already follows the desktop's switch.
+    AlertSounds *m_alertSounds;
 };

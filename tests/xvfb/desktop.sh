@@ -25,7 +25,12 @@ xfce) WM=(xfwm4) DAEMON=(xfsettingsd --no-daemon) SESSION=XFCE MENU=xfce-
 mate) WM=(marco) DAEMON=(mate-settings-daemon) SESSION=MATE MENU=mate-
       switch() { gsettings set org.mate.sound event-sounds "$1"; } ;;
 cinnamon) WM=(muffin) DAEMON=(csd-xsettings) SESSION=X-Cinnamon MENU=cinnamon-
-      switch() { gsettings set org.cinnamon.desktop.sound event-sounds "$1"; } ;;
+      # Its window manager sounds its bell only with both its alert sounds and its audible bell,
+      # which is off by default as well.
+      switch() {
+          gsettings set org.cinnamon.desktop.sound event-sounds "$1" &&
+              gsettings set org.cinnamon.desktop.wm.preferences audible-bell "$1"
+      } ;;
 lxqt) WM=(openbox) DAEMON=() SESSION=LXQt MENU=lxqt- ;;
 *) fail "no such desktop: $DESKTOP" ;;
 esac
@@ -41,6 +46,9 @@ spawn wm "${WM[@]}" >"$WORK/wm.log" 2>&1
 await 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"' 15 ||
     fail "${WM[0]} did not start: $(tail -n 3 "$WORK/wm.log")"
 if [ ${#DAEMON[@]} -gt 0 ]; then
+    # MATE's daemon takes the X server's resolution from its size in millimetres, which Xvfb
+    # makes 100 dpi or so; Qt then scales the window by that much (hidpi.sh checks scaling).
+    [ "$DESKTOP" != mate ] || gsettings set org.mate.font-rendering dpi 96.0
     spawn daemon "${DAEMON[@]}" >"$WORK/daemon.log" 2>&1
     await 'xprop -root _XSETTINGS_S0 >/dev/null 2>&1 && [ -n "$(dump_settings)" ]' 15 ||
         fail "${DAEMON[0]} exports no settings: $(tail -n 3 "$WORK/daemon.log")"

@@ -94,20 +94,21 @@ dump_settings() { dump_xsettings 2>/dev/null || true; }
 
 # hear_desktop LABEL SOUNDS BELL COMMAND...: as count_beeps, with that many sounds expected, and
 # who played them: the program where the X server's own bell (BELL) is on, the desktop where it
-# is off. Every sound stream of the sound server is polled for its application's name.
+# is off. Every sound stream of the sound server is polled for its process's program: a desktop
+# may name the stream after the window it rang the bell for.
 hear_desktop() {
     local players who
     spawn players bash -c 'while :; do pactl list sink-inputs 2>/dev/null |
-        awk "/^Sink Input #/ { id = \$3 } /application.name = / { print id, \$0 }"; sleep 0.03; done' \
+        awk "/^Sink Input #/ { id = \$3 } /application.process.binary = / { print id, \$3 }"; sleep 0.03; done' \
         >"$WORK/players"
     press_and_hear "$1" "$2" "${@:4}"
     stop "$players"
-    who=$(sort -u "$WORK/players" | sed 's/.*application.name = //' | sort | uniq -c | xargs)
+    who=$(sort -u "$WORK/players" | cut -d' ' -f2 | sort | uniq -c | xargs)
     RESULTS+=("$1: $STREAMS sounds played, $BURSTS heard, peak $PEAK, by ${who:-nobody}")
     all_heard "$2" || WRONG+=("$1")
     if [ "$2" -gt 0 ]; then
-        [[ $3 == off ]] && [[ $who == *Pafuro* ]] && WRONG+=("$1: the program played beside the desktop")
-        [[ $3 == on ]] && [[ $who != *Pafuro* ]] && WRONG+=("$1: not played by the program")
+        [[ $3 == off ]] && [[ $who == *pafuro* ]] && WRONG+=("$1: the program played beside the desktop")
+        [[ $3 == on ]] && [[ $who != *pafuro* ]] && WRONG+=("$1: not played by the program")
     fi
     return 0
 }

@@ -49,8 +49,7 @@ std::optional<bool> portalBool(QVariant value)
 
 } // namespace
 
-AlertSounds::AlertSounds(QObject *parent)
-    : QObject(parent)
+AlertSounds::AlertSounds(QObject *parent) : QObject(parent)
 {
     if (x11Connection())
         watchX();
@@ -124,8 +123,9 @@ void AlertSounds::readManager()
         nullptr);
     std::optional<bool> setting;
     if (reply) {
-        setting = eventSounds(std::string_view(static_cast<const char *>(xcb_get_property_value(reply)),
-                                               xcb_get_property_value_length(reply)));
+        setting =
+            eventSounds(std::string_view(static_cast<const char *>(xcb_get_property_value(reply)),
+                                         xcb_get_property_value_length(reply)));
         std::free(reply);
     }
     m_on = setting.value_or(true);
@@ -144,7 +144,8 @@ bool AlertSounds::nativeEventFilter(const QByteArray &type, void *message, qintp
         break;
     }
     case XCB_DESTROY_NOTIFY:
-        if (m_manager && static_cast<const xcb_destroy_notify_event_t *>(message)->window == m_manager)
+        if (m_manager &&
+            static_cast<const xcb_destroy_notify_event_t *>(message)->window == m_manager)
             watchManager(XCB_WINDOW_NONE);
         break;
     case XCB_CLIENT_MESSAGE: {
@@ -169,7 +170,8 @@ std::optional<bool> AlertSounds::eventSounds(std::string_view settings)
     const auto card = [&](std::size_t at, int bytes) {
         std::uint32_t value = 0;
         for (int i = 0; i < bytes; ++i) {
-            const auto byte = static_cast<std::uint8_t>(settings[at + (bigEndian ? i : bytes - 1 - i)]);
+            const auto byte =
+                static_cast<std::uint8_t>(settings[at + (bigEndian ? i : bytes - 1 - i)]);
             value = value << 8 | byte;
         }
         return value;
@@ -193,7 +195,7 @@ std::optional<bool> AlertSounds::eventSounds(std::string_view settings)
             at = valueAt + 4;
             break;
         case 1: at = valueAt + 4 + padded(card(valueAt, 4)); break; // a string
-        case 2: at = valueAt + 8; break;                             // a colour
+        case 2: at = valueAt + 8; break;                            // a colour
         default: return std::nullopt;
         }
     }
@@ -208,16 +210,17 @@ void AlertSounds::watchPortal()
     // Changes are asked for first; one that comes before the answer is newer than it.
     bus.connect(portalService, portalPath, portalSettings, QStringLiteral("SettingChanged"), this,
                 SLOT(portalChanged(QString, QString, QDBusVariant)));
-    QDBusMessage read =
-        QDBusMessage::createMethodCall(portalService, portalPath, portalSettings, QStringLiteral("Read"));
+    QDBusMessage read = QDBusMessage::createMethodCall(portalService, portalPath, portalSettings,
+                                                       QStringLiteral("Read"));
     read << soundGroup << soundKey;
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(read), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *call) {
-        const QDBusPendingReply<QDBusVariant> reply = *call;
-        if (!reply.isError() && !m_portalChanged)
-            m_on = portalBool(QVariant::fromValue(reply.value())).value_or(m_on);
-        call->deleteLater();
-    });
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this](QDBusPendingCallWatcher *call) {
+                const QDBusPendingReply<QDBusVariant> reply = *call;
+                if (!reply.isError() && !m_portalChanged)
+                    m_on = portalBool(QVariant::fromValue(reply.value())).value_or(m_on);
+                call->deleteLater();
+            });
 }
 
 void AlertSounds::portalChanged(const QString &group, const QString &key, const QDBusVariant &value)

@@ -3,9 +3,9 @@
 // Which way a beep goes, from what is known when it is rung. Each beep must be heard exactly
 // once, so the way is taken from what can be known for sure: whether the display is an X server
 // and whether it is Xwayland, the server's own AudibleBell control, the desktop's switch for alert
-// sounds, and how the sound player is doing. Whether a desktop turns an X bell notification into a sound cannot be known: mutter
-// does, even for a bell that only notifies, with AudibleBell on; kaccess switches AudibleBell
-// off and sounds nothing.
+// sounds, and how the sound player is doing. Whether a desktop turns an X bell notification into a
+// sound cannot be known: mutter does, even for a bell that only notifies, with AudibleBell on;
+// kaccess switches AudibleBell off and sounds nothing.
 enum class BeepWay {
     DesktopBell,     // the X bell alone: a desktop has taken it over and sounds it
     ToolkitBeep,     // the toolkit's beep alone: no sound can be played now

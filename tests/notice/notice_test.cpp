@@ -199,7 +199,8 @@ private Q_SLOTS:
         QTest::newRow("X, bell taken over, alert sounds off") << quiet(xOff, Played) << DesktopBell;
         QTest::newRow("Xwayland, alert sounds off") << quiet(xwayland, Played) << Nothing;
         QTest::newRow("Wayland, alert sounds off") << quiet(wayland, Ready) << Nothing;
-        QTest::newRow("Wayland, alert sounds off, no sound server") << quiet(wayland, Silent) << Nothing;
+        QTest::newRow("Wayland, alert sounds off, no sound server")
+            << quiet(wayland, Silent) << Nothing;
     }
 
     void wayOfABeep()

@@ -5,7 +5,8 @@
 #    fixed size, btnNew pressed over AT-SPI; a new sheet and its fall-back are two sounds heard;
 #  - through Xwayland: the window comes up with the fixed size and a frame, stays so when asked
 #    to go full screen or maximized, and btnNew clicked is two sounds heard, also with the X
-#    server's own bell on.
+#    server's own bell on;
+#  - with alert sounds switched off in GNOME's settings, on either path: silence.
 # Skipped where GNOME Shell is not installed. Runs in process and mount namespaces of its own,
 # so that nothing the desktop started outlives the test, where /run/systemd shows no systemd
 # (GNOME Shell would want a login session otherwise), beside a system bus of its own (one it
@@ -74,5 +75,23 @@ stop_app
 native_case "GNOME, native Wayland" WAYLAND_DISPLAY=pafuro-gnome
 stop_app
 
+# Alert sounds switched off in GNOME's settings: silence on either path. Programs on Xwayland
+# learn it from gsd-xsettings, which the session starts for them; native ones from the desktop
+# portal, which the session bus starts with the session's displays.
+gsettings set org.gnome.desktop.sound event-sounds false
+spawn xsettings /usr/libexec/gsd-xsettings >"$WORK/xsettings.log" 2>&1
+await 'dump_settings | grep -q "^Net/EnableEventSounds 0"' 15 ||
+    fail "gsd-xsettings tells no alert sounds off: $(tail -n 3 "$WORK/xsettings.log")"
+launch QT_QPA_PLATFORM=xcb
+x_window "GNOME, Xwayland, alert sounds off"
+hear_desktop "GNOME, Xwayland, alert sounds off" 0 - press_x 388 148
+stop_app
+dbus-update-activation-environment WAYLAND_DISPLAY=pafuro-gnome XDG_CURRENT_DESKTOP=GNOME
+launch QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 WAYLAND_DISPLAY=pafuro-gnome
+"${ATSPI[@]}" size pafuro >/dev/null || fail "native, alert sounds off: the program did not come up"
+hear_desktop "GNOME, native Wayland, alert sounds off" 0 - press_native '新しい紙にする。'
+stop_app
+
 report
-echo "PASS: under GNOME Shell, natively and through Xwayland, each beep heard once; the window fixed"
+echo "PASS: under GNOME Shell, natively and through Xwayland, each beep heard once, none with" \
+    "alert sounds off; the window fixed"

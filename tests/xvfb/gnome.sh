@@ -86,11 +86,15 @@ launch QT_QPA_PLATFORM=xcb
 x_window "GNOME, Xwayland, alert sounds off"
 hear_desktop "GNOME, Xwayland, alert sounds off" 0 - press_x 388 148
 stop_app
-dbus-update-activation-environment WAYLAND_DISPLAY=pafuro-gnome XDG_CURRENT_DESKTOP=GNOME
-launch QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 WAYLAND_DISPLAY=pafuro-gnome
-"${ATSPI[@]}" size pafuro >/dev/null || fail "native, alert sounds off: the program did not come up"
-hear_desktop "GNOME, native Wayland, alert sounds off" 0 - press_native '新しい紙にする。'
-stop_app
+if [ -x /usr/libexec/xdg-desktop-portal ]; then
+    dbus-update-activation-environment WAYLAND_DISPLAY=pafuro-gnome XDG_CURRENT_DESKTOP=GNOME
+    launch QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 WAYLAND_DISPLAY=pafuro-gnome
+    "${ATSPI[@]}" size pafuro >/dev/null || fail "native, alert sounds off: the program did not come up"
+    hear_desktop "GNOME, native Wayland, alert sounds off" 0 - press_native '新しい紙にする。'
+    stop_app
+else
+    RESULTS+=("GNOME, native Wayland, alert sounds off: not tried, no desktop portal")
+fi
 
 report
 echo "PASS: under GNOME Shell, natively and through Xwayland, each beep heard once, none with" \

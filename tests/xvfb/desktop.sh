@@ -15,6 +15,8 @@ if [ -z "${PAFURO_PRIVATE_BUS:-}" ]; then
 fi
 source "$(dirname "$0")/lib.sh" "$@"
 DESKTOP=${3:?which desktop}
+# Some releases keep the settings daemons with the programs only other programs start.
+export PATH=$PATH:/usr/libexec XDG_SESSION_TYPE=x11
 
 # Per desktop: its window manager, its settings daemon, the name its session gives itself, the
 # prefix of its applications menu, and how its switch for alert sounds is set (none for LXQt,

@@ -28,6 +28,8 @@ start_pipewire
 [ -d /tmp/.X11-unix ] || mkdir -m 1777 /tmp/.X11-unix
 # The program reports to AT-SPI, which presses its buttons, as it does while a screen reader runs.
 export XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+# What the session bus starts (the desktop portal) meets the session's display, as in a session.
+dbus-update-activation-environment WAYLAND_DISPLAY=pafuro-gnome XDG_CURRENT_DESKTOP=GNOME
 spawn shell gnome-shell --headless --wayland --virtual-monitor 1024x768 --wayland-display=pafuro-gnome \
     >"$WORK/shell.log" 2>&1
 await 'gdbus introspect --session --dest org.gnome.Mutter.RemoteDesktop \
@@ -87,7 +89,6 @@ x_window "GNOME, Xwayland, alert sounds off"
 hear_desktop "GNOME, Xwayland, alert sounds off" 0 - press_x 388 148
 stop_app
 if [ -x /usr/libexec/xdg-desktop-portal ]; then
-    dbus-update-activation-environment WAYLAND_DISPLAY=pafuro-gnome XDG_CURRENT_DESKTOP=GNOME
     launch QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 WAYLAND_DISPLAY=pafuro-gnome
     "${ATSPI[@]}" size pafuro >/dev/null || fail "native, alert sounds off: the program did not come up"
     hear_desktop "GNOME, native Wayland, alert sounds off" 0 - press_native '新しい紙にする。'

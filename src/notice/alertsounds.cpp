@@ -12,14 +12,23 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
 const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
 const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString portalSettings = QStringLiteral("org.freedesktop.portal.Settings");
-const QString soundGroup = QStringLiteral("org.gnome.desktop.sound");
-const QString soundKey = QStringLiteral("event-sounds");
+// The switch as GNOME keeps it, and as Plasma keeps it in kdeglobals, which KDE's portal offers
+// group by group (Plasma mirrors it into GNOME's for GTK programs, where those settings exist).
+struct PortalSwitch {
+    QString group;
+    QString key;
+};
+const PortalSwitch portalSwitches[] = {
+    {QStringLiteral("org.gnome.desktop.sound"), QStringLiteral("event-sounds")},
+    {QStringLiteral("org.kde.kdeglobals.Sounds"), QStringLiteral("Enable")},
+};
 
 xcb_connection_t *x11Connection()
 {
@@ -37,14 +46,20 @@ xcb_atom_t atomReply(xcb_connection_t *connection, xcb_intern_atom_cookie_t cook
     return atom;
 }
 
-// The portal gives a setting wrapped once more than its signal does, older ones twice.
+// The portal gives a setting wrapped once more than its signal does, older ones twice; KDE's
+// gives kdeglobals' entries as the text they are written as.
 std::optional<bool> portalBool(QVariant value)
 {
     while (value.metaType() == QMetaType::fromType<QDBusVariant>())
         value = value.value<QDBusVariant>().variant();
-    if (value.metaType() != QMetaType::fromType<bool>())
-        return std::nullopt;
-    return value.toBool();
+    if (value.metaType() == QMetaType::fromType<bool>())
+        return value.toBool();
+    if (value.metaType() == QMetaType::fromType<QString>()) {
+        const QString text = value.toString();
+        if (text == QLatin1String("true") || text == QLatin1String("false"))
+            return text == QLatin1String("true");
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -210,23 +225,28 @@ void AlertSounds::watchPortal()
     // Changes are asked for first; one that comes before the answer is newer than it.
     bus.connect(portalService, portalPath, portalSettings, QStringLiteral("SettingChanged"), this,
                 SLOT(portalChanged(QString, QString, QDBusVariant)));
-    QDBusMessage read = QDBusMessage::createMethodCall(portalService, portalPath, portalSettings,
-                                                       QStringLiteral("Read"));
-    read << soundGroup << soundKey;
-    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(read), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this](QDBusPendingCallWatcher *call) {
-                const QDBusPendingReply<QDBusVariant> reply = *call;
-                if (!reply.isError() && !m_portalChanged)
-                    m_on = portalBool(QVariant::fromValue(reply.value())).value_or(m_on);
-                call->deleteLater();
-            });
+    for (std::size_t i = 0; i < std::size(portalSwitches); ++i) {
+        QDBusMessage read = QDBusMessage::createMethodCall(portalService, portalPath,
+                                                           portalSettings, QStringLiteral("Read"));
+        read << portalSwitches[i].group << portalSwitches[i].key;
+        auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(read), this);
+        connect(watcher, &QDBusPendingCallWatcher::finished, this,
+                [this, i](QDBusPendingCallWatcher *call) {
+                    const QDBusPendingReply<QDBusVariant> reply = *call;
+                    if (!reply.isError() && !m_portalChanged[i])
+                        m_portalOn[i] =
+                            portalBool(QVariant::fromValue(reply.value())).value_or(true);
+                    call->deleteLater();
+                });
+    }
 }
 
 void AlertSounds::portalChanged(const QString &group, const QString &key, const QDBusVariant &value)
 {
-    if (group == soundGroup && key == soundKey) {
-        m_portalChanged = true;
-        m_on = portalBool(QVariant::fromValue(value)).value_or(true);
+    for (std::size_t i = 0; i < std::size(portalSwitches); ++i) {
+        if (group == portalSwitches[i].group && key == portalSwitches[i].key) {
+            m_portalChanged[i] = true;
+            m_portalOn[i] = portalBool(QVariant::fromValue(value)).value_or(true);
+        }
     }
 }

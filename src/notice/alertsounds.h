@@ -15,7 +15,8 @@ class QDBusVariant;
 //  - on an X server, Xwayland too: the setting Net/EnableEventSounds of the XSETTINGS manager
 //    (the settings daemons of GNOME, Xfce, MATE and Cinnamon export it; the last three have it
 //    off unless the user switched alert sounds on);
-//  - natively on Wayland: the desktop portal's event-sounds of org.gnome.desktop.sound.
+//  - natively on Wayland: the desktop portal's event-sounds of org.gnome.desktop.sound, and
+//    Enable in the Sounds group of Plasma's kdeglobals (Plasma 6; off where either is off).
 // Where the desktop tells nothing, alert sounds are on.
 class AlertSounds final : public QObject, public QAbstractNativeEventFilter {
     Q_OBJECT
@@ -23,7 +24,7 @@ public:
     explicit AlertSounds(QObject *parent);
     ~AlertSounds() override;
 
-    bool on() const { return m_on; }
+    bool on() const { return m_on && m_portalOn[0] && m_portalOn[1]; }
 
     bool nativeEventFilter(const QByteArray &type, void *message, qintptr *) override;
 
@@ -41,7 +42,8 @@ private:
     void watchPortal();
 
     bool m_on = true;
-    bool m_portalChanged = false;
+    bool m_portalOn[2] = {true, true};
+    bool m_portalChanged[2] = {false, false};
     std::uint32_t m_root = 0;
     std::uint32_t m_selection = 0; // the manager's selection, _XSETTINGS_S0
     std::uint32_t m_settings = 0;  // its property, _XSETTINGS_SETTINGS

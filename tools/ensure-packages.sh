@@ -37,10 +37,10 @@ TEST_PACKAGES=(xvfb xauth xdotool imagemagick x11-utils libx11-dev libxtst-dev l
 # What the tests on the real desktops need besides (tests/xvfb/gnome.sh, plasma.sh; each is
 # skipped where its desktop is missing): GNOME Shell, Xwayland, and PipeWire as the desktops play
 # sound, and its desktop portal, which tells native programs its settings; for Plasma, KWin with
-# kaccess (in plasma-desktop) and kscreen-doctor.
+# kaccess (in plasma-desktop), kscreen-doctor and KDE's desktop portal.
 DESKTOP_PACKAGES=(gnome-shell xwayland wmctrl pipewire wireplumber pipewire-pulse
                   xdg-desktop-portal xdg-desktop-portal-gtk xsettingsd)
-PLASMA_PACKAGES=(kwin-wayland plasma-desktop libkscreen-bin)
+PLASMA_PACKAGES=(kwin-wayland plasma-desktop libkscreen-bin xdg-desktop-portal-kde)
 # The X11 desktops of Debian's installer for tests/xvfb/desktop.sh, each its window manager, its
 # settings daemon and its applications menu; with the settings dumped (xsettingsd) and the menu
 # read (python3-xdg). LXQt runs no settings daemon; lxqt-panel brings its menu.

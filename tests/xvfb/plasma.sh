@@ -22,6 +22,11 @@ source "$(dirname "$0")/lib.sh" "$@"
 start_pipewire
 # Xwayland's sockets, which a fresh /tmp lacks.
 [ -d /tmp/.X11-unix ] || mkdir -m 1777 /tmp/.X11-unix
+SESSION=(XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=KDE KDE_FULL_SESSION=true
+         KDE_SESSION_VERSION=6)
+# What the session bus starts meets the session, as Plasma's start sets it up before KWin: KWin
+# itself starts the desktop portal.
+dbus-update-activation-environment "${SESSION[@]}" WAYLAND_DISPLAY=pafuro-kwin
 # The desktop's variables are the programs' only: KWin itself does not start with them. KWin
 # tells its X display to the command it starts once Xwayland is up (a new socket in
 # /tmp/.X11-unix could be another test's X server).
@@ -33,10 +38,6 @@ await '[ -S "$XDG_RUNTIME_DIR/pafuro-kwin" ] && [ -s "$WORK/kwin-display" ] ||
 x_display=$(cat "$WORK/kwin-display" 2>/dev/null || true)
 [ -n "$x_display" ] || fail "KWin offers no X display: $(tail -n 5 "$WORK/kwin.log")"
 export DISPLAY=$x_display WAYLAND_DISPLAY=pafuro-kwin
-SESSION=(XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=KDE KDE_FULL_SESSION=true
-         KDE_SESSION_VERSION=6)
-# What the session bus starts (the desktop portal) meets the session, as in a session.
-dbus-update-activation-environment "${SESSION[@]}" WAYLAND_DISPLAY DISPLAY
 
 native_case "Plasma, native Wayland" "${SESSION[@]}"
 # The picture kept, at scale 1 and then 2: the canvas at the screen's resolution.

@@ -39,9 +39,19 @@ TEST_PACKAGES=(xvfb xauth xdotool imagemagick x11-utils libx11-dev libxtst-dev l
                fusefat dosfstools qt6-base-private-dev)
 # What the tests on the real desktops need besides (tests/xvfb/gnome.sh, plasma.sh; each is
 # skipped where its desktop is missing): GNOME Shell, Xwayland, and PipeWire as the desktops play
-# sound; for Plasma, KWin with kaccess (in plasma-desktop) and kscreen-doctor.
-DESKTOP_PACKAGES=(gnome-shell xwayland wmctrl pipewire wireplumber pipewire-pulse)
-PLASMA_PACKAGES=(kwin-wayland plasma-desktop libkscreen-bin)
+# sound, and its desktop portal, which tells native programs its settings; for Plasma, KWin with
+# kaccess (in plasma-desktop), kscreen-doctor and KDE's desktop portal.
+DESKTOP_PACKAGES=(gnome-shell xwayland wmctrl pipewire wireplumber pipewire-pulse
+                  xdg-desktop-portal xdg-desktop-portal-gtk xsettingsd)
+PLASMA_PACKAGES=(kwin-wayland plasma-desktop libkscreen-bin xdg-desktop-portal-kde)
+# The X11 desktops of Debian's installer for tests/xvfb/desktop.sh, each its window manager, its
+# settings daemon and its applications menu; with the settings dumped (xsettingsd) and the menu
+# read (python3-xdg). LXQt runs no settings daemon; lxqt-panel brings its menu.
+XDESKTOP_PACKAGES=(xsettingsd python3-xdg
+                   xfwm4 xfce4-settings libgarcon-common
+                   marco mate-settings-daemon mate-menus
+                   muffin cinnamon-settings-daemon cinnamon-common
+                   openbox lxqt-panel)
 
 # PAFURO_WERROR=ON (./test.sh sets it in CI) makes a warning in the program's own code an error.
 build_release() {

@@ -1,5 +1,6 @@
 #include "notice/systembell.h"
 
+#include "notice/alertsounds.h"
 #include "notice/soundplayer.h"
 #include "notice/waylandbell.h"
 #include "notice/xbell.h"
@@ -10,7 +11,8 @@
 SystemBell::SystemBell(const QString &applicationName, QWidget *window)
     : QObject(window),
       m_window(window),
-      m_applicationName(applicationName)
+      m_applicationName(applicationName),
+      m_alertSounds(new AlertSounds(this))
 {
 }
 
@@ -37,6 +39,7 @@ BellFacts SystemBell::facts() const
         facts.xwayland = m_xBell->xwayland();
         facts.audibleBell = m_xBell->audible();
     }
+    facts.alertSounds = m_alertSounds->on();
     facts.player = m_player->state();
     return facts;
 }
@@ -49,6 +52,8 @@ void SystemBell::ring()
     switch (way) {
     case BeepWay::DesktopBell: m_xBell->ring(m_window, false); return;
     case BeepWay::ToolkitBeep: standIn(); return;
+    case BeepWay::Notice: m_xBell->ring(m_window, true); return;
+    case BeepWay::Nothing: return;
     case BeepWay::SoundAndNotice: m_xBell->ring(m_window, true); break;
     case BeepWay::Sound:
     case BeepWay::SoundThenNotice: break;

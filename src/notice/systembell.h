@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class AlertSounds;
 class QWidget;
 class SoundPlayer;
 class WaylandBell;
@@ -18,6 +19,8 @@ class XBell;
 //    server with the window's and the application's properties. On a bare X server with an X
 //    bell that only notifies, so that visual bells follow it; on Xwayland with no X bell at
 //    all, since a compositor may sound that too.
+//  - Where the desktop's switch for alert sounds is off: no sound of the program's own, only
+//    the X bell as a notification on a bare X server.
 //  - Where no sound can be played (no sound library, no sound server or one that fails or
 //    hangs), until a sound server answers again, and for a sound that cannot start within about
 //    a second: the desktop's own bell stands in. On X11 and Xwayland that is the X bell, named
@@ -50,4 +53,6 @@ private:
     std::unique_ptr<XBell> m_xBell;
     std::unique_ptr<WaylandBell> m_waylandBell; // natively on Wayland
     SoundPlayer *m_player = nullptr;
+    // Watched from the start, so that the first beep already follows the desktop's switch.
+    AlertSounds *m_alertSounds;
 };

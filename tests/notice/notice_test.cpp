@@ -198,6 +198,20 @@ private Q_SLOTS:
         QTest::newRow("Xwayland, player stuck") << with(xwayland, Stuck) << ToolkitBeep;
         QTest::newRow("Wayland, a sound played") << with(wayland, Played) << Sound;
         QTest::newRow("Wayland, no sound server") << with(wayland, Silent) << ToolkitBeep;
+        // With the desktop's alert sounds off, the program sounds nothing itself, also where it
+        // could play no sound; a desktop that took the X bell over follows its own switch.
+        const auto quiet = [](BellFacts facts, PlayerState player) {
+            facts.alertSounds = false;
+            facts.player = player;
+            return facts;
+        };
+        QTest::newRow("X, alert sounds off") << quiet(x, Ready) << Notice;
+        QTest::newRow("X, alert sounds off, player stuck") << quiet(x, Stuck) << Notice;
+        QTest::newRow("X, bell taken over, alert sounds off") << quiet(xOff, Played) << DesktopBell;
+        QTest::newRow("Xwayland, alert sounds off") << quiet(xwayland, Played) << Nothing;
+        QTest::newRow("Wayland, alert sounds off") << quiet(wayland, Ready) << Nothing;
+        QTest::newRow("Wayland, alert sounds off, no sound server")
+            << quiet(wayland, Silent) << Nothing;
     }
 
     void wayOfABeep()

@@ -7,7 +7,8 @@
 #    to go full screen or maximized, and btnNew clicked is two sounds heard, also with the X
 #    server's own bell on;
 #  - natively on Wayland where the program reaches no sound server: the shell's bell stands in,
-#    rung through the system-bell protocol, once for each beep.
+#    rung through the system-bell protocol, once for each beep;
+#  - with alert sounds switched off in GNOME's settings, on either path: silence.
 # Skipped where GNOME Shell is not installed. Runs in process and mount namespaces of its own,
 # so that nothing the desktop started outlives the test, where /run/systemd shows no systemd
 # (GNOME Shell would want a login session otherwise), beside a system bus of its own (one it
@@ -29,6 +30,8 @@ start_pipewire
 [ -d /tmp/.X11-unix ] || mkdir -m 1777 /tmp/.X11-unix
 # The program reports to AT-SPI, which presses its buttons, as it does while a screen reader runs.
 export XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+# What the session bus starts (the desktop portal) meets the session's display, as in a session.
+dbus-update-activation-environment WAYLAND_DISPLAY=pafuro-gnome XDG_CURRENT_DESKTOP=GNOME
 spawn shell gnome-shell --headless --wayland --virtual-monitor 1024x768 --wayland-display=pafuro-gnome \
     >"$WORK/shell.log" 2>&1
 await 'gdbus introspect --session --dest org.gnome.Mutter.RemoteDesktop \
@@ -85,5 +88,26 @@ RESULTS+=("GNOME, native Wayland, the shell's bell: rung $rings times over the s
 [ "$rings" -eq 2 ] || WRONG+=("GNOME, native Wayland, the shell's bell rung $rings times")
 stop_app
 
+# Alert sounds switched off in GNOME's settings: silence on either path. Programs on Xwayland
+# learn it from gsd-xsettings, which the session starts for them; native ones from the desktop
+# portal, which the session bus starts with the session's displays.
+gsettings set org.gnome.desktop.sound event-sounds false
+spawn xsettings /usr/libexec/gsd-xsettings >"$WORK/xsettings.log" 2>&1
+await 'dump_settings | grep -q "^Net/EnableEventSounds 0"' 15 ||
+    fail "gsd-xsettings tells no alert sounds off: $(tail -n 3 "$WORK/xsettings.log")"
+launch QT_QPA_PLATFORM=xcb
+x_window "GNOME, Xwayland, alert sounds off"
+hear_desktop "GNOME, Xwayland, alert sounds off" 0 - press_x 388 148
+stop_app
+if [ -x /usr/libexec/xdg-desktop-portal ]; then
+    launch QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 WAYLAND_DISPLAY=pafuro-gnome
+    "${ATSPI[@]}" size pafuro >/dev/null || fail "native, alert sounds off: the program did not come up"
+    hear_desktop "GNOME, native Wayland, alert sounds off" 0 - press_native '新しい紙にする。'
+    stop_app
+else
+    RESULTS+=("GNOME, native Wayland, alert sounds off: not tried, no desktop portal")
+fi
+
 report
-echo "PASS: under GNOME Shell, natively and through Xwayland, each beep heard once; the window fixed"
+echo "PASS: under GNOME Shell, natively and through Xwayland, each beep heard once, none with" \
+    "alert sounds off; the window fixed"

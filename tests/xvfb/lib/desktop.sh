@@ -30,7 +30,7 @@ count_beeps() {
 # report: fails with every case that was not heard exactly once per beep, after listing them all.
 report() {
     printf '%s\n' "${RESULTS[@]}"
-    [ ${#WRONG[@]} -eq 0 ] || fail "not two sounds for two beeps: ${WRONG[*]}"
+    [ ${#WRONG[@]} -eq 0 ] || fail "not heard once per beep where alerts sound, or not silent where not: ${WRONG[*]}"
 }
 
 press_native() { "${ATSPI[@]}" press pafuro "$1"; }
@@ -87,4 +87,55 @@ press_x() {
     click "$1" "$2"
     await 'DISPLAY= "${ATSPI[@]}" tree pafuro | grep -q "紙をとりかえましたよ！"' 15 ||
         fail "the click did not reach btnNew"
+}
+
+# dump_settings: the XSETTINGS manager's settings, one a line.
+dump_settings() { dump_xsettings 2>/dev/null || true; }
+
+# hear_desktop LABEL SOUNDS BELL COMMAND...: as count_beeps, with that many sounds expected, and
+# who played them: the program where the X server's own bell (BELL) is on, the desktop where it
+# is off. Every sound stream of the sound server is polled for its process's program: a desktop
+# may name the stream after the window it rang the bell for.
+hear_desktop() {
+    local players who
+    spawn players bash -c 'while :; do pactl list sink-inputs 2>/dev/null |
+        awk "/^Sink Input #/ { id = \$3 } /application.process.binary = / { print id, \$3 }"; sleep 0.03; done' \
+        >"$WORK/players"
+    press_and_hear "$1" "$2" "${@:4}"
+    stop "$players"
+    who=$(sort -u "$WORK/players" | cut -d' ' -f2 | sort | uniq -c | xargs)
+    RESULTS+=("$1: $STREAMS sounds played, $BURSTS heard, peak $PEAK, by ${who:-nobody}")
+    all_heard "$2" || WRONG+=("$1")
+    if [ "$2" -gt 0 ]; then
+        [[ $3 == off ]] && [[ $who == *pafuro* ]] && WRONG+=("$1: the program played beside the desktop")
+        [[ $3 == on ]] && [[ $who != *pafuro* ]] && WRONG+=("$1: not played by the program")
+    fi
+    return 0
+}
+
+# menu_lists DESKTOP PREFIX: the build installed into a prefix, whose desktop entry the desktop's
+# applications menu (/etc/xdg/menus/PREFIXapplications.menu) must list.
+menu_lists() {
+    cmake --install "$(dirname "$PROGRAM_BUILT")" --prefix "$WORK/prefix" >/dev/null ||
+        fail "could not install the build"
+    local where
+    where=$(XDG_DATA_DIRS=$WORK/prefix/share:/usr/share XDG_MENU_PREFIX=$2 /usr/bin/python3 - <<'PY'
+import sys
+import xdg.Menu
+
+# The menu's own structure: pyxdg 0.28 leaves merged submenus out of a layout's entries.
+def entries(menu):
+    for submenu in menu.Submenus:
+        if submenu.Show is True:
+            yield from entries(submenu)
+    for entry in menu.MenuEntries:
+        if entry.Show is True:
+            yield entry.DesktopFileID, menu.getPath()
+
+found = [path for id, path in entries(xdg.Menu.parse()) if id == 'io.github.pafuro.pafuro.desktop']
+print(', '.join(found))
+sys.exit(0 if found else 1)
+PY
+    ) || fail "$1: the applications menu does not list the program"
+    RESULTS+=("$1: the applications menu lists the program under $where")
 }

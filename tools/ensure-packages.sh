@@ -36,9 +36,10 @@ TEST_PACKAGES=(xvfb xauth xdotool imagemagick x11-utils libx11-dev libxtst-dev l
                fusefat dosfstools qt6-base-private-dev)
 # What the tests on the real desktops need besides (tests/xvfb/gnome.sh, plasma.sh; each is
 # skipped where its desktop is missing): GNOME Shell, Xwayland, and PipeWire as the desktops play
-# sound; for Plasma, KWin with kaccess (in plasma-desktop) and kscreen-doctor.
+# sound; for Plasma, KWin with kaccess (in plasma-desktop) and kscreen-doctor, and the touch
+# screen laid on KWin (tests/tools/faketouch, built from KWin's fake input protocol).
 DESKTOP_PACKAGES=(gnome-shell xwayland wmctrl pipewire wireplumber pipewire-pulse)
-PLASMA_PACKAGES=(kwin-wayland plasma-desktop libkscreen-bin)
+PLASMA_PACKAGES=(kwin-wayland plasma-desktop libkscreen-bin libwayland-dev plasma-wayland-protocols)
 
 # PAFURO_WERROR=ON (./test.sh sets it in CI) makes a warning in the program's own code an error.
 build_release() {

@@ -112,6 +112,15 @@ kept() { # SCALE: prints the kept picture's size
 at1=$(kept 1)
 kwin_window_origin
 finger_paints "Plasma, native Wayland" 'wl_touch[@#][0-9]*\.down('
+# Full screen offered by KWin, as its window menu offers it: KWin shows the window there at once,
+# before the window hears of it, and back at its place with the window's next frame once the
+# window has asked to leave and been answered.
+kwin_script "for (const w of workspace.windowList ? workspace.windowList() : workspace.clientList())
+    if (w.caption === 'Pafuro') w.fullScreen = true;" || fail "KWin runs no script"
+back=
+await 'back=$(awk -f "$RIG/back-from-full-screen.awk" "$WORK/app.err") && [ -n "$back" ]' ||
+    fail "Plasma, native Wayland: the window stayed full screen"
+RESULTS+=("Plasma, native Wayland: full screen offered, the window was back in its first frame ${back} ms later")
 stop_app
 
 # Through Xwayland, with kaccess, which takes the X bell over as Plasma starts it.

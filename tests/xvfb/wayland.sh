@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Under a Wayland compositor (weston, headless) with Qt's Wayland platform, the window comes up
 # titled "Pafuro" under the application id that names its desktop entry, draws itself at its
-# full size, and the program keeps running until asked to end. Skipped where weston or Qt's
-# Wayland platform cannot start.
+# full size, and the program keeps running until asked to end. Under compositors that impose a
+# state or a size on every window (weston's kiosk shell; sway, a tiling one, and phoc, a phone's,
+# where installed) the window asks at most once per state to leave it, keeps its size, and idles
+# as under a desktop shell. Skipped where weston or Qt's Wayland platform cannot start.
 source "$(dirname "$0")/lib.sh" "$@"
 DESKTOP_DIR=$(cd "$(dirname "$0")/../../desktop" && pwd)
 
@@ -40,10 +42,50 @@ box() { convert "$shot" -fill black +opaque "rgb($1)" -trim -format '%w %h' info
 
 sleep 1
 kill -0 "$APP_PID" 2>/dev/null || fail "the program ended by itself: $(grep -v '^\[' "$WORK/app.err" | tail -n 5)"
+FIGURES=()
+idle_cpu "weston, desktop shell"
 stop_app
+
+# imposed_case LABEL REQUESTS: under a compositor that imposes a size or a state on every window,
+# the program asks at most REQUESTS times to leave a state, its surface stays at its fixed size
+# where the compositor puts it, and it idles as under a desktop shell.
+imposed_case() {
+    local asked
+    launch QT_QPA_PLATFORM=wayland WAYLAND_DEBUG=1
+    await 'grep -q "xdg_toplevel[@#][0-9]*\.configure(" "$WORK/app.err"' 10 ||
+        fail "$1: no window came up: $(grep -v '^\[' "$WORK/app.err" | tail -n 5)"
+    sleep 1.5
+    asked=$(grep -cE "xdg_toplevel[@#][0-9]+\.unset_(fullscreen|maximized)\(" "$WORK/app.err" || true)
+    [ "$asked" -le "$2" ] || fail "$1: the window asked $asked times to leave a state"
+    # Where the compositor draws no frame (phoc), the toolkit draws one around the 496 x 433.
+    sed -n 's/.*create_buffer(new id [^,]*, [0-9]*, \([0-9]*\), \([0-9]*\),.*/\1 \2/p' "$WORK/app.err" |
+        awk '$1 < 496 || $1 > 496 + 40 || $2 < 433 || $2 > 433 + 40 { print; bad = 1 } END { exit bad }' >/dev/null ||
+        fail "$1: the window drew itself at another size than its own"
+    idle_cpu "$1 ($asked requests to leave)"
+    stop_app
+}
+
 # A kiosk shell holds every window full screen, and insists: the window asks at most twice.
 start_weston pafuro-kiosk --width=1280 --height=1024 --shell=kiosk-shell.so
-launch QT_QPA_PLATFORM=wayland WAYLAND_DEBUG=1
-sleep 1.5
-[ "$(grep -c unset_fullscreen "$WORK/app.err")" -le 2 ] || fail "it keeps asking a kiosk shell to leave"
-echo "PASS: the window came up under Wayland as $app_id, and under a kiosk shell"
+imposed_case "weston, kiosk shell" 2
+# A tiling compositor, and a phone's, which holds every window maximized; each where installed.
+NOT_HERE=()
+if ! command -v sway >/dev/null; then
+    NOT_HERE+=(sway)
+# sway refuses to run where it could become root again: as root, it runs in a user namespace
+# of its own, where root is no one.
+elif printf 'output * resolution 1280x1024\n' >"$WORK/sway.conf" &&
+    start_wlroots sway $([ "$(id -u)" -ne 0 ] || echo unshare --user) sway -c "$WORK/sway.conf"; then
+    imposed_case "sway" 1
+else
+    fail "sway did not start headless: $(tail -n 3 "$WORK/sway.log")"
+fi
+if ! command -v phoc >/dev/null; then
+    NOT_HERE+=(phoc)
+elif start_wlroots phoc phoc; then
+    imposed_case "phoc" 1
+else
+    fail "phoc did not start headless: $(tail -n 3 "$WORK/phoc.log")"
+fi
+printf '%s\n' "${FIGURES[@]}"
+echo "PASS: the window came up under Wayland as $app_id, and under shells that impose a state${NOT_HERE:+ (not installed: ${NOT_HERE[*]})}"

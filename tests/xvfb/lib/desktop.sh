@@ -146,3 +146,33 @@ tap() {
     finger down 9 "$1" "$2"
     finger up 9
 }
+
+# start_wlroots NAME COMMAND...: a wlroots compositor (sway, phoc) headless, with no input devices
+# and software rendering; sets WAYLAND_DISPLAY to the socket it makes. Returns 1 where it did not
+# come up, with its log in $WORK/NAME.log.
+start_wlroots() {
+    export XDG_RUNTIME_DIR=$WORK/runtime
+    mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+    local pid before socket=
+    before=$(ls "$XDG_RUNTIME_DIR")
+    spawn pid env WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman "${@:2}" \
+        >"$WORK/$1.log" 2>&1
+    # wlroots names its socket itself, wayland-N: the one that was not there before.
+    await 'socket=$(comm -13 <(echo "$before") <(ls "$XDG_RUNTIME_DIR") | grep -x "wayland-[0-9]*" | head -n 1)
+        [ -n "$socket" ] || ! kill -0 "$pid" 2>/dev/null' 15 || true
+    [ -n "$socket" ] && kill -0 "$pid" 2>/dev/null || return 1
+    export WAYLAND_DISPLAY=$socket
+}
+
+# idle_cpu LABEL: the processor time the program takes over 5 s in which nothing happens to it
+# (its sparks go on), which must be well below a loop's (a third of it); adds it to FIGURES.
+idle_cpu() {
+    local before after
+    ticks() { awk '{ print $14 + $15 }' "/proc/$APP_PID/stat"; }
+    before=$(ticks)
+    sleep 5
+    after=$(ticks)
+    CPU_MS=$(((after - before) * 1000 / $(getconf CLK_TCK)))
+    FIGURES+=("$1: $CPU_MS ms of processor time over 5 s idle")
+    [ "$CPU_MS" -lt 1500 ] || fail "$1: the program took $CPU_MS ms of processor time in 5 s idle"
+}

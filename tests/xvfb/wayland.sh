@@ -58,9 +58,11 @@ imposed_case() {
     asked=$(grep -cE "xdg_toplevel[@#][0-9]+\.unset_(fullscreen|maximized)\(" "$WORK/app.err" || true)
     [ "$asked" -le "$2" ] || fail "$1: the window asked $asked times to leave a state"
     # Where the compositor draws no frame (phoc), the toolkit draws one around the 496 x 433.
-    sed -n 's/.*create_buffer(new id [^,]*, [0-9]*, \([0-9]*\), \([0-9]*\),.*/\1 \2/p' "$WORK/app.err" |
-        awk '$1 < 496 || $1 > 496 + 40 || $2 < 433 || $2 > 433 + 40 { print; bad = 1 } END { exit bad }' >/dev/null ||
-        fail "$1: the window drew itself at another size than its own"
+    local sizes
+    sizes=$(sed -n 's/.*create_buffer(new id [^,]*, [0-9]*, \([0-9]*\), \([0-9]*\),.*/\1x\2/p' \
+        "$WORK/app.err" | sort -u)
+    awk -Fx '$1 < 496 || $1 > 496 + 40 || $2 < 433 || $2 > 433 + 40 { bad = 1 } END { exit bad }' <<<"$sizes" ||
+        fail "$1: the window drew itself at another size than its own:" $sizes
     idle_cpu "$1 ($asked requests to leave)"
     stop_app
 }

@@ -38,9 +38,9 @@ TEST_PACKAGES=(xvfb xauth xdotool imagemagick x11-utils libx11-dev libxtst-dev l
 # skipped where its desktop is missing): GNOME Shell, Xwayland, and PipeWire as the desktops play
 # sound; for Plasma, KWin with kaccess (in plasma-desktop) and kscreen-doctor, and the touch
 # screen laid on KWin (tests/tools/faketouch, built from KWin's fake input protocol). sway (a
-# tiling compositor) and phoc (a phone's) are the compositors that impose a state or a size on
-# every window in tests/xvfb/wayland.sh.
-DESKTOP_PACKAGES=(gnome-shell xwayland wmctrl pipewire wireplumber pipewire-pulse sway phoc)
+# tiling compositor), phoc (a phone's) and i3 (a tiling window manager on X11) impose a state or
+# a size on every window in tests/xvfb/wayland.sh.
+DESKTOP_PACKAGES=(gnome-shell xwayland wmctrl pipewire wireplumber pipewire-pulse sway phoc i3-wm)
 PLASMA_PACKAGES=(kwin-wayland plasma-desktop libkscreen-bin libwayland-dev plasma-wayland-protocols)
 
 # PAFURO_WERROR=ON (./test.sh sets it in CI) makes a warning in the program's own code an error.

@@ -4,7 +4,8 @@
 # full size, and the program keeps running until asked to end. Under compositors that impose a
 # state or a size on every window (weston's kiosk shell; sway, a tiling one, and phoc, a phone's,
 # where installed) the window asks at most once per state to leave it, keeps its size, and idles
-# as under a desktop shell. Skipped where weston or Qt's Wayland platform cannot start.
+# as under a desktop shell; so too under i3, a tiling window manager on X11, where installed.
+# Skipped where weston or Qt's Wayland platform cannot start.
 source "$(dirname "$0")/lib.sh" "$@"
 DESKTOP_DIR=$(cd "$(dirname "$0")/../../desktop" && pwd)
 
@@ -88,6 +89,25 @@ elif start_wlroots phoc phoc; then
     imposed_case "phoc" 1
 else
     fail "phoc did not start headless: $(tail -n 3 "$WORK/phoc.log")"
+fi
+# A tiling window manager on X11 (i3): the window keeps its size where i3 puts it (floating, as
+# i3 floats a window of a fixed size), and idles.
+if command -v i3 >/dev/null; then
+    unset WAYLAND_DISPLAY
+    start_x 1280x1024x24
+    # A config of its own (no bar, no status line), which says it is of today's kind.
+    printf '# i3 config file (v4)\nfont pango:monospace 8\n' >"$WORK/i3.conf"
+    spawn i3 i3 -c "$WORK/i3.conf" >"$WORK/i3.log" 2>&1
+    await 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"' 10 ||
+        fail "i3 did not start: $(tail -n 3 "$WORK/i3.log")"
+    launch QT_QPA_PLATFORM=xcb
+    await_window "i3"
+    sleep 1.5
+    x_size_is "i3" "under i3"
+    idle_cpu "i3 on X11"
+    stop_app
+else
+    NOT_HERE+=(i3)
 fi
 printf '%s\n' "${FIGURES[@]}"
 echo "PASS: the window came up under Wayland as $app_id, and under shells that impose a state${NOT_HERE:+ (not installed: ${NOT_HERE[*]})}"

@@ -52,23 +52,23 @@ void frmMain::changeEvent(QEvent *event)
 // thousands of times a second. The window asks once, and a state imposed again within a second
 // of that request it keeps: its surface stays at its fixed size, which the compositor places.
 // Some versions of Qt's Wayland platform give a full-screen window the screen's size whatever its
-// bounds; the window is put back at its own size then.
+// bounds, and a kiosk shell may answer the request to leave with nothing at all: the window is
+// put back at its own size whenever it is in such a state.
 void frmMain::leaveImposedState()
 {
     static constexpr Qt::WindowStates unfixed = Qt::WindowFullScreen | Qt::WindowMaximized;
     const Qt::WindowStates imposed = windowState() & unfixed;
     if (!imposed)
         return;
-    if (imposed == stateLeft && sinceLeaving.isValid() && !sinceLeaving.hasExpired(1000)) {
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                if (windowHandle() && windowHandle()->size() != minimumSize())
-                    windowHandle()->resize(minimumSize());
-            },
-            Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (windowHandle() && windowHandle()->size() != minimumSize())
+                windowHandle()->resize(minimumSize());
+        },
+        Qt::QueuedConnection);
+    if (imposed == stateLeft && sinceLeaving.isValid() && !sinceLeaving.hasExpired(1000))
         return;
-    }
     stateLeft = imposed;
     sinceLeaving.start();
     QMetaObject::invokeMethod(

@@ -40,10 +40,14 @@ TEST_PACKAGES=(xvfb xauth xdotool imagemagick x11-utils libx11-dev libxtst-dev l
 # What the tests on the real desktops need besides (tests/xvfb/gnome.sh, plasma.sh; each is
 # skipped where its desktop is missing): GNOME Shell, Xwayland, and PipeWire as the desktops play
 # sound, and its desktop portal, which tells native programs its settings; for Plasma, KWin with
-# kaccess (in plasma-desktop), kscreen-doctor and KDE's desktop portal.
+# kaccess (in plasma-desktop), kscreen-doctor, KDE's desktop portal, and the touch screen laid on
+# KWin (tests/tools/faketouch, built from KWin's fake input protocol). sway (a tiling compositor),
+# phoc (a phone's) and i3 (a tiling window manager on X11) impose a state or a size on every
+# window in tests/xvfb/wayland.sh.
 DESKTOP_PACKAGES=(gnome-shell xwayland wmctrl pipewire wireplumber pipewire-pulse
-                  xdg-desktop-portal xdg-desktop-portal-gtk xsettingsd)
-PLASMA_PACKAGES=(kwin-wayland plasma-desktop libkscreen-bin xdg-desktop-portal-kde)
+                  xdg-desktop-portal xdg-desktop-portal-gtk xsettingsd sway phoc i3-wm)
+PLASMA_PACKAGES=(kwin-wayland plasma-desktop libkscreen-bin xdg-desktop-portal-kde libwayland-dev
+                 plasma-wayland-protocols)
 # The X11 desktops of Debian's installer for tests/xvfb/desktop.sh, each its window manager, its
 # settings daemon and its applications menu; with the settings dumped (xsettingsd) and the menu
 # read (python3-xdg). LXQt runs no settings daemon; lxqt-panel brings its menu.

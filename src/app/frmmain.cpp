@@ -5,6 +5,7 @@
 #include "sheet/picturefile.h"
 
 #include <QCoreApplication>
+#include <QWindow>
 
 #include <utility>
 
@@ -50,12 +51,22 @@ void frmMain::changeEvent(QEvent *event)
 // answers the request by imposing it again at once; asking once more would go on for ever,
 // thousands of times a second. The window asks once, and a state imposed again within a second
 // of that request it keeps: its surface stays at its fixed size, which the compositor places.
+// Some versions of Qt's Wayland platform give a full-screen window the screen's size whatever its
+// bounds, and a kiosk shell may answer the request to leave with nothing at all: the window is
+// put back at its own size whenever it is in such a state.
 void frmMain::leaveImposedState()
 {
     static constexpr Qt::WindowStates unfixed = Qt::WindowFullScreen | Qt::WindowMaximized;
     const Qt::WindowStates imposed = windowState() & unfixed;
     if (!imposed)
         return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (windowHandle() && windowHandle()->size() != minimumSize())
+                windowHandle()->resize(minimumSize());
+        },
+        Qt::QueuedConnection);
     if (imposed == stateLeft && sinceLeaving.isValid() && !sinceLeaving.hasExpired(1000))
         return;
     stateLeft = imposed;

@@ -8,6 +8,10 @@
 #    with the fixed size and a frame, stays so when KWin is asked to make it full screen or
 #    maximized, and btnNew clicked is two sounds heard;
 #  - natively, with alert sounds switched off in Plasma's settings: silence.
+#  - both ways, a finger on a touch screen (KWin's fake input; natively wl_touch, through
+#    Xwayland XInput 2 touch): a drag stamps one disc per reported position, a second finger
+#    neither paints nor presses while the first paints, taps press a swatch, a size and btnSave,
+#    and the picture kept shows it.
 # Skipped where KWin is not installed. Runs on a private session bus.
 command -v kwin_wayland >/dev/null || { echo "SKIP: KWin is not installed"; exit 77; }
 if [ -z "${PAFURO_PRIVATE_BUS:-}" ]; then
@@ -39,7 +43,69 @@ x_display=$(cat "$WORK/kwin-display" 2>/dev/null || true)
 [ -n "$x_display" ] || fail "KWin offers no X display: $(tail -n 5 "$WORK/kwin.log")"
 export DISPLAY=$x_display WAYLAND_DISPLAY=pafuro-kwin
 
-native_case "Plasma, native Wayland" "${SESSION[@]}"
+# In the picture kept: prints "r g b" at x, y of the client area (the canvas's begins at 10, 10).
+picture_at() {
+    convert "$WORK/app/Image.bmp" -crop "1x1+$(($1 - 10))+$(($2 - 10))" -depth 8 txt:- |
+        tail -n 1 | sed -E 's/.*\(([0-9]+),([0-9]+),([0-9]+).*/\1 \2 \3/'
+}
+# painted HEX [W H X Y]: how many pixels of that colour the picture kept has (in the box of the
+# client area W x H at x, y).
+painted() {
+    local box=()
+    [ $# -eq 1 ] || box=(-crop "${2}x${3}+$(($4 - 10))+$(($5 - 10))" +repage)
+    convert "$WORK/app/Image.bmp" "${box[@]}" -depth 8 txt:- | grep -c "#$1" || true
+}
+# finger_paints LABEL EVIDENCE: with the program's window at WIN_X, WIN_Y, a finger drags across
+# the canvas in the starting brush while a second finger touches the canvas, drags and taps the
+# red swatch; then taps choose red and the thickest brush, a drag paints, and a tap on btnSave
+# keeps the picture. EVIDENCE is what the program's standard error shows of a touch reaching it
+# through the window system's own touch path.
+finger_paints() {
+    rm -f "$WORK/app/Image.bmp"
+    finger down 1 30 40
+    finger motion 1 60 40
+    finger motion 1 100 40
+    finger down 2 30 200
+    finger motion 2 60 200
+    finger up 2
+    finger down 3 104 336
+    finger up 3
+    finger motion 1 140 40
+    finger motion 1 180 40
+    finger up 1
+    tap 104 336 # 赤色
+    tap 272 340 # 極太
+    finger down 1 30 130
+    finger motion 1 70 130
+    finger motion 1 130 130
+    finger up 1
+    tap 388 36 # btnSave
+    await '[ -s "$WORK/app/Image.bmp" ]' || fail "$1: a tap on btnSave kept no picture"
+    grep -q "$2" "$WORK/app.err" || fail "$1: no touch reached the program as such"
+    local x y r g b what spot
+    for spot in "60 40 0 0 0 centre" "62 40 0 0 0 2 px right" "57 40 0 0 0 3 px left" \
+        "65 40 255 255 255 5 px right" "70 130 255 0 0 centre" "80 130 255 0 0 10 px right" \
+        "59 130 255 0 0 11 px left" "84 130 255 255 255 14 px right"; do
+        read -r x y r g b what <<<"$spot"
+        for x in "$x" $((x + (y == 40 ? 120 : 60))); do
+            [ "$(picture_at "$x" "$y")" = "$r $g $b" ] ||
+                fail "$1: the disc's $what at $x,$y is $(picture_at "$x" "$y"), not $r $g $b"
+        done
+    done
+    # One disc per position the first finger reported after its press, the same each: four
+    # black and two red, and nothing of the second finger's or the press's.
+    local black red
+    black=$(painted 000000 10 10 55 35)
+    red=$(painted FF0000 30 30 55 115)
+    [ "$black" -gt 0 ] && [ "$(painted 000000)" -eq $((4 * black)) ] ||
+        fail "$1: $(painted 000000) black pixels, not four discs of $black"
+    [ "$red" -gt 0 ] && [ "$(painted FF0000)" -eq $((2 * red)) ] ||
+        fail "$1: $(painted FF0000) red pixels, not two discs of $red"
+    RESULTS+=("$1: a finger stamped four discs of $black pixels and, after taps, two of $red")
+}
+
+start_touch
+native_case "Plasma, native Wayland" "${SESSION[@]}" WAYLAND_DEBUG=1
 # The picture kept, at scale 1 and then 2: the canvas at the screen's resolution.
 kept() { # SCALE: prints the kept picture's size
     rm -f "$WORK/app/Image.bmp"
@@ -48,6 +114,17 @@ kept() { # SCALE: prints the kept picture's size
     identify -format '%wx%h' "$WORK/app/Image.bmp" || fail "scale $1: no picture was kept"
 }
 at1=$(kept 1)
+kwin_window_origin
+finger_paints "Plasma, native Wayland" 'wl_touch[@#][0-9]*\.down('
+# Full screen offered by KWin, as its window menu offers it: KWin shows the window there at once,
+# before the window hears of it, and back at its place with the window's next frame once the
+# window has asked to leave and been answered.
+kwin_script "for (const w of workspace.windowList ? workspace.windowList() : workspace.clientList())
+    if (w.caption === 'Pafuro') w.fullScreen = true;" || fail "KWin runs no script"
+back=
+await 'back=$(awk -f "$RIG/back-from-full-screen.awk" "$WORK/app.err") && [ -n "$back" ]' ||
+    fail "Plasma, native Wayland: the window stayed full screen"
+RESULTS+=("Plasma, native Wayland: full screen offered, the window was back in its first frame ${back} ms later")
 stop_app
 
 # Through Xwayland, with kaccess, which takes the X bell over as Plasma starts it.
@@ -55,9 +132,11 @@ spawn kaccess env "${SESSION[@]}" kaccess >"$WORK/kaccess.log" 2>&1
 await '[ "$("$TOOLS/audiblebell" 2>/dev/null)" = off ]' || true
 bell=$("$TOOLS/audiblebell") || fail "KWin's X display $DISPLAY does not answer"
 RESULTS+=("Plasma, Xwayland: with kaccess, the X server's own bell is $bell")
-launch "${SESSION[@]}" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_QPA_PLATFORM=xcb
+launch "${SESSION[@]}" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_QPA_PLATFORM=xcb \
+    QT_LOGGING_RULES=qt.qpa.input.events=true
 x_window "Plasma, Xwayland"
 count_beeps "Plasma, Xwayland with kaccess" press_x 388 148
+finger_paints "Plasma, Xwayland" 'XI2 touch event type 18 '
 stop_app
 
 # At scale 2, after the cases at scale 1.

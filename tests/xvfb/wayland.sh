@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Under a Wayland compositor (weston, headless) with Qt's Wayland platform, the window comes up
 # titled "Pafuro" under the application id that names its desktop entry, draws itself at its
-# full size, and the program keeps running until asked to end. Skipped where weston or Qt's
-# Wayland platform cannot start.
+# full size, and the program keeps running until asked to end. Under compositors that impose a
+# state or a size on every window (weston's kiosk shell; sway, a tiling one, and phoc, a phone's,
+# where installed) the window asks at most once per state to leave it, keeps its size, and idles
+# as under a desktop shell; so too under i3, a tiling window manager on X11, where installed.
+# Skipped where weston or Qt's Wayland platform cannot start.
 source "$(dirname "$0")/lib.sh" "$@"
 DESKTOP_DIR=$(cd "$(dirname "$0")/../../desktop" && pwd)
 
@@ -40,10 +43,78 @@ box() { convert "$shot" -fill black +opaque "rgb($1)" -trim -format '%w %h' info
 
 sleep 1
 kill -0 "$APP_PID" 2>/dev/null || fail "the program ended by itself: $(grep -v '^\[' "$WORK/app.err" | tail -n 5)"
+FIGURES=()
+idle_cpu "weston, desktop shell"
 stop_app
+
+# imposed_case LABEL REQUESTS: under a compositor that imposes a size or a state on every window,
+# the program asks at most REQUESTS times to leave a state, its surface stays at its fixed size
+# where the compositor puts it, and it idles as under a desktop shell.
+imposed_case() {
+    local asked
+    launch QT_QPA_PLATFORM=wayland WAYLAND_DEBUG=1
+    await 'grep -q "xdg_toplevel[@#][0-9]*\.configure(" "$WORK/app.err"' 10 ||
+        fail "$1: no window came up: $(grep -v '^\[' "$WORK/app.err" | tail -n 5)"
+    sleep 1.5
+    asked=$(grep -cE "xdg_toplevel[@#][0-9]+\.unset_(fullscreen|maximized)\(" "$WORK/app.err" || true)
+    [ "$asked" -le "$2" ] || fail "$1: the window asked $asked times to leave a state"
+    # What the window settles at (its first frame may take the size a compositor gives it before
+    # it can answer): its own size, in a frame of the toolkit's where the compositor draws none
+    # (phoc).
+    local size
+    size=$(sed -n 's/.*create_buffer(new id [^,]*, [0-9]*, \([0-9]*\), \([0-9]*\),.*/\1x\2/p' \
+        "$WORK/app.err" | tail -n 1)
+    awk -Fx '$1 < 496 || $1 > 496 + 40 || $2 < 433 || $2 > 433 + 40 { exit 1 }' <<<"$size" ||
+        fail "$1: the window stays drawn at $size, not its own size"
+    idle_cpu "$1 ($asked requests to leave)"
+    stop_app
+}
+
 # A kiosk shell holds every window full screen, and insists: the window asks at most twice.
 start_weston pafuro-kiosk --width=1280 --height=1024 --shell=kiosk-shell.so
-launch QT_QPA_PLATFORM=wayland WAYLAND_DEBUG=1
-sleep 1.5
-[ "$(grep -c unset_fullscreen "$WORK/app.err")" -le 2 ] || fail "it keeps asking a kiosk shell to leave"
-echo "PASS: the window came up under Wayland as $app_id, and under a kiosk shell"
+imposed_case "weston, kiosk shell" 2
+# A tiling compositor, and a phone's, which holds every window maximized; each where installed.
+NOT_HERE=()
+# sway refuses to run where it could become root again: as root, it runs in a user namespace of
+# its own, where root is no one; where none can be made (a chroot), it cannot run.
+as_no_root=()
+[ "$(id -u)" -ne 0 ] || as_no_root=(unshare --user)
+if ! command -v sway >/dev/null; then
+    NOT_HERE+=(sway)
+elif ! "${as_no_root[@]}" true 2>/dev/null; then
+    NOT_HERE+=("sway (as root, with no user namespace to be had)")
+elif printf 'output * resolution 1280x1024\n' >"$WORK/sway.conf" &&
+    start_wlroots sway "${as_no_root[@]}" sway -c "$WORK/sway.conf"; then
+    imposed_case "sway" 1
+else
+    fail "sway did not start headless: $(tail -n 3 "$WORK/sway.log")"
+fi
+if ! command -v phoc >/dev/null; then
+    NOT_HERE+=(phoc)
+elif start_wlroots phoc phoc; then
+    imposed_case "phoc" 1
+else
+    fail "phoc did not start headless: $(tail -n 3 "$WORK/phoc.log")"
+fi
+# A tiling window manager on X11 (i3): the window keeps its size where i3 puts it (floating, as
+# i3 floats a window of a fixed size), and idles.
+if command -v i3 >/dev/null; then
+    unset WAYLAND_DISPLAY
+    start_x 1280x1024x24
+    # A config of its own (no bar, no status line), which says it is of today's kind.
+    printf '# i3 config file (v4)\nfont pango:monospace 8\n' >"$WORK/i3.conf"
+    spawn i3 i3 -c "$WORK/i3.conf" >"$WORK/i3.log" 2>&1
+    await 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"' 10 ||
+        fail "i3 did not start: $(tail -n 3 "$WORK/i3.log")"
+    launch QT_QPA_PLATFORM=xcb
+    await_window "i3"
+    sleep 1.5
+    x_size_is "i3" "under i3"
+    idle_cpu "i3 on X11"
+    stop_app
+else
+    NOT_HERE+=(i3)
+fi
+printf '%s\n' "${FIGURES[@]}"
+echo "PASS: the window came up under Wayland as $app_id, and under shells that impose a state"
+[ ${#NOT_HERE[@]} -eq 0 ] || printf 'not run: %s\n' "${NOT_HERE[@]}"

@@ -139,3 +139,91 @@ PY
     ) || fail "$1: the applications menu does not list the program"
     RESULTS+=("$1: the applications menu lists the program under $where")
 }
+
+# kwin_wayland OPTION...: KWin, with its fake input protocol (the touch screen below) offered to
+# any program. Where this process may not gain the capability KWin's file carries (a container
+# whose bounding set lacks it), exec would refuse that file: a copy without it runs instead.
+kwin_wayland() {
+    local kwin=/usr/bin/kwin_wayland bounding
+    bounding=$(awk '/^CapBnd/ { print $2 }' /proc/self/status)
+    if (((0x$bounding >> 24 & 1) == 0)); then # CAP_SYS_RESOURCE
+        cp "$(type -P kwin_wayland)" "$WORK/kwin_wayland"
+        kwin=$WORK/kwin_wayland
+    fi
+    KWIN_WAYLAND_NO_PERMISSION_CHECKS=1 QT_LOGGING_RULES=kwin_scripting.debug=true "$kwin" "$@"
+}
+# kwin_script JAVASCRIPT: runs a KWin script; what it prints with print() KWin writes to
+# $WORK/kwin.log, after "js: ".
+kwin_script() {
+    local file=$WORK/script-$RANDOM.js
+    printf '%s\n' "$1" >"$file"
+    dbus-send --session --print-reply --dest=org.kde.KWin /Scripting \
+        org.kde.kwin.Scripting.loadScript "string:$file" >/dev/null &&
+        dbus-send --session --print-reply --dest=org.kde.KWin /Scripting \
+            org.kde.kwin.Scripting.start >/dev/null
+}
+# kwin_window_origin: sets WIN_X and WIN_Y to where KWin shows the program's client area.
+kwin_window_origin() {
+    local mark=origin-$RANDOM origin
+    kwin_script "for (const w of workspace.windowList ? workspace.windowList() : workspace.clientList())
+        if (w.caption === 'Pafuro') print('$mark', w.bufferGeometry.x, w.bufferGeometry.y);" ||
+        fail "KWin runs no script"
+    await 'origin=$(grep -o "$mark [0-9]* [0-9]*" "$WORK/kwin.log")' || fail "KWin shows no window Pafuro"
+    read -r _ WIN_X WIN_Y <<<"$origin"
+}
+
+# start_touch: a touch screen on KWin, through its fake input protocol (tests/tools/faketouch),
+# there before the program starts as a touch screen would be; skips where the tool is missing.
+start_touch() {
+    [ -x "$TOOLS/faketouch" ] || skip "faketouch was not built (wayland-scanner, plasma-wayland-protocols)"
+    mkfifo "$WORK/touch"
+    # Read and write: opening a pipe for one side only would wait for the other.
+    exec {TOUCH_FD}<>"$WORK/touch"
+    spawn TOUCH_PID "$TOOLS/faketouch" "$WORK/touch" >"$WORK/faketouch.out" 2>"$WORK/faketouch.err"
+    await 'grep -q ready "$WORK/faketouch.out" || ! kill -0 "$TOUCH_PID" 2>/dev/null' ||
+        true
+    grep -q ready "$WORK/faketouch.out" || fail "no touch screen: $(cat "$WORK/faketouch.err")"
+}
+# finger down|motion ID X Y, finger up ID: finger ID at x, y of the client area, each move a
+# frame of its own, 30 ms apart, as a touch screen reports them.
+finger() {
+    case $1 in
+    up) printf 'up %s\nframe\nwait 30\n' "$2" ;;
+    *) printf '%s %s %s %s\nframe\nwait 30\n' "$1" "$2" $((WIN_X + $3)) $((WIN_Y + $4)) ;;
+    esac >&"$TOUCH_FD"
+}
+# tap X Y: a finger's tap at x, y of the client area.
+tap() {
+    finger down 9 "$1" "$2"
+    finger up 9
+}
+
+# start_wlroots NAME COMMAND...: a wlroots compositor (sway, phoc) headless, with no input devices
+# and software rendering; sets WAYLAND_DISPLAY to the socket it makes. Returns 1 where it did not
+# come up, with its log in $WORK/NAME.log.
+start_wlroots() {
+    export XDG_RUNTIME_DIR=$WORK/runtime
+    mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+    local pid before socket=
+    before=$(ls "$XDG_RUNTIME_DIR")
+    spawn pid env WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman "${@:2}" \
+        >"$WORK/$1.log" 2>&1
+    # wlroots names its socket itself, wayland-N: the one that was not there before.
+    await 'socket=$(comm -13 <(echo "$before") <(ls "$XDG_RUNTIME_DIR") | grep -x "wayland-[0-9]*" | head -n 1)
+        [ -n "$socket" ] || ! kill -0 "$pid" 2>/dev/null' 15 || true
+    [ -n "$socket" ] && kill -0 "$pid" 2>/dev/null || return 1
+    export WAYLAND_DISPLAY=$socket
+}
+
+# idle_cpu LABEL: the processor time the program takes over 5 s in which nothing happens to it
+# (its sparks go on), which must be well below a loop's (a third of it); adds it to FIGURES.
+idle_cpu() {
+    local before after
+    ticks() { awk '{ print $14 + $15 }' "/proc/$APP_PID/stat"; }
+    before=$(ticks)
+    sleep 5
+    after=$(ticks)
+    CPU_MS=$(((after - before) * 1000 / $(getconf CLK_TCK)))
+    FIGURES+=("$1: $CPU_MS ms of processor time over 5 s idle")
+    [ "$CPU_MS" -lt 1500 ] || fail "$1: the program took $CPU_MS ms of processor time in 5 s idle"
+}

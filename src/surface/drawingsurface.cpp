@@ -10,12 +10,30 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 DrawingSurface::DrawingSurface(QWidget *parent) : QWidget(parent)
 {
     // The surface paints every pixel of itself, so Qt need not fill it first.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
+    // Stamps are put on the screen as the event loop turns: when it wakes, and before it waits.
+    m_loop = QAbstractEventDispatcher::instance();
+    if (m_loop) {
+        connect(m_loop, &QAbstractEventDispatcher::awake, this, &DrawingSurface::showStamps);
+        connect(m_loop, &QAbstractEventDispatcher::aboutToBlock, this, &DrawingSurface::showStamps);
+    }
+}
+
+// What was stamped since the last turn of the event loop, repainted and flushed to the screen in
+// one go. Asking Qt to repaint it later (update) would post a request that wakes the loop for a
+// second pass on every pointer motion.
+void DrawingSurface::showStamps()
+{
+    if (m_stamped.isEmpty())
+        return;
+    const QRegion stamped = std::exchange(m_stamped, QRegion());
+    repaint(stamped);
 }
 
 // A colour value holds red in its lowest byte.
@@ -97,7 +115,11 @@ void DrawingSurface::circle(float x, float y, float radius)
         return;
     m_plain = false;
     // Stamps that come faster than the event loop turns are repainted together.
-    update(place().toLogical(touched, m_layerRatio));
+    const QRect shown = place().toLogical(touched, m_layerRatio);
+    if (m_loop)
+        m_stamped += shown;
+    else
+        update(shown);
 }
 
 // Painted in the window's device pixels, so that the layer lands one pixel to one on the

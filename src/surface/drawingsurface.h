@@ -2,8 +2,10 @@
 
 #include "surface/surfacegeometry.h"
 
+#include <QAbstractEventDispatcher>
 #include <QImage>
 #include <QPainter>
+#include <QRegion>
 #include <QWidget>
 #include <cstdint>
 
@@ -56,6 +58,7 @@ private:
     void rebuildLayer();
     void followScreen();
     void paintLayer(QPainter &painter, const SurfaceGeometry &place, const QRect &dirty);
+    void showStamps();
 
     std::int32_t m_backColor = 0xffffff;
     QRgb m_fill = 0xff000000;
@@ -63,6 +66,8 @@ private:
     QImage m_picture;
     QImage m_image;
     qreal m_layerRatio = 0;
+    QRegion m_stamped; // stamped since the event loop last turned, not yet on the screen
+    QAbstractEventDispatcher *m_loop = nullptr;
     bool m_plain = true; // the layer holds its background colour only
 };
 

@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <qpa/qwindowsysteminterface.h>
 
 #include <algorithm>
 #include <cmath>
@@ -166,16 +167,41 @@ void DrawingSurface::paintLayer(QPainter &painter, const SurfaceGeometry &px, co
     painter.restore();
 }
 
-// A press is taken here, so that the drag that follows stays with this surface.
+// A press is taken here, so that the drag that follows stays with this surface. While a button
+// is held, the window system's events are handed to the window as soon as they are read, in the
+// same pass of the event loop, instead of being queued for a second pass that the queue wakes
+// the loop for: a painting move then costs one pass, at whose end its stamp is shown.
 void DrawingSurface::mousePressEvent(QMouseEvent *event)
 {
     event->accept();
+    holdStroke(true);
+}
+
+void DrawingSurface::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->buttons() == Qt::NoButton)
+        holdStroke(false);
+}
+
+void DrawingSurface::hideEvent(QHideEvent *)
+{
+    holdStroke(false);
+}
+
+void DrawingSurface::holdStroke(bool held)
+{
+    if (held == m_stroke)
+        return;
+    m_stroke = held;
+    QWindowSystemInterface::setSynchronousWindowSystemEvents(held);
 }
 
 // Taken from the place in the window: the place in the widget is rounded to a whole logical
 // pixel.
 void DrawingSurface::mouseMoveEvent(QMouseEvent *event)
 {
+    if (event->buttons() == Qt::NoButton)
+        holdStroke(false);
     const QPointF twips = place().toTwips(event->scenePosition());
     Q_EMIT mouseMoved(buttonState(event), shiftState(event), float(twips.x()), float(twips.y()));
 }

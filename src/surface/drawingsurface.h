@@ -47,6 +47,8 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
 
 private:
@@ -59,6 +61,7 @@ private:
     void followScreen();
     void paintLayer(QPainter &painter, const SurfaceGeometry &place, const QRect &dirty);
     void showStamps();
+    void holdStroke(bool held);
 
     std::int32_t m_backColor = 0xffffff;
     QRgb m_fill = 0xff000000;
@@ -68,7 +71,8 @@ private:
     qreal m_layerRatio = 0;
     QRegion m_stamped; // stamped since the event loop last turned, not yet on the screen
     QAbstractEventDispatcher *m_loop = nullptr;
-    bool m_plain = true; // the layer holds its background colour only
+    bool m_stroke = false; // a button held since a press here
+    bool m_plain = true;   // the layer holds its background colour only
 };
 
 // The button and shift states of a mouse event, as the program's handlers take them.

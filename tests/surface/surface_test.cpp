@@ -11,6 +11,7 @@
 #include <QPaintEvent>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <qpa/qwindowsysteminterface_p.h>
 
 #include <cmath>
 
@@ -102,6 +103,7 @@ private Q_SLOTS:
     void stampAtDevicePixels();
     void pictureKeptOnAnotherScale();
     void stampsShownAtTheNextTurn();
+    void strokeHandsEventsOnAtOnce();
     void sparkShownWithItsRectangleOnly();
     void layerSurvivesRepaint();
     void imageIsClientAreaAsShown();
@@ -346,6 +348,33 @@ void SurfaceTest::stampsShownAtTheNextTurn()
                             .arg(painted.y())
                             .arg(painted.width())
                             .arg(painted.height())));
+}
+
+// While a button is held on a surface, the window system's events are handed on as they are
+// read, in one pass of the event loop a motion; that ends with the stroke, at the release or
+// when the surface is hidden, so that nothing else runs that way.
+void SurfaceTest::strokeHandsEventsOnAtOnce()
+{
+    TestWindow app;
+    QVERIFY(showAt(app));
+    QWindow *window = app.w.windowHandle();
+    const QPoint o = app.origin(app.w.画板);
+    const bool &atOnce = QWindowSystemInterfacePrivate::synchronousWindowSystemEvents;
+    QVERIFY(!atOnce);
+    QTest::mouseMove(window, o + QPoint(10, 10));
+    QVERIFY(!atOnce);
+    QTest::mousePress(window, Qt::LeftButton, {}, o + QPoint(20, 20));
+    QVERIFY(atOnce);
+    QTest::mouseMove(window, o + QPoint(40, 40));
+    QVERIFY(atOnce);
+    QTest::mouseRelease(window, Qt::LeftButton, {}, o + QPoint(40, 40));
+    QVERIFY(!atOnce);
+    CHECK_DISCS(app.canvas(), (QList<QPointF>{{40, 40}}), 50 / 15.0, Black, White);
+
+    QTest::mousePress(window, Qt::LeftButton, {}, o + QPoint(60, 60));
+    QVERIFY(atOnce);
+    app.w.hide();
+    QVERIFY(!atOnce);
 }
 
 namespace {

@@ -26,6 +26,12 @@ DrawingSurface::DrawingSurface(QWidget *parent) : QWidget(parent)
     }
 }
 
+// A surface gone in the middle of a stroke leaves the window system's events as they were.
+DrawingSurface::~DrawingSurface()
+{
+    holdStroke(false);
+}
+
 // What was stamped since the last turn of the event loop, repainted and flushed to the screen in
 // one go. Asking Qt to repaint it later (update) would post a request that wakes the loop for a
 // second pass on every pointer motion.

@@ -21,6 +21,7 @@ public:
     static constexpr float TwipsPerPixel = float(SurfaceGeometry::TwipsPerPixel);
 
     explicit DrawingSurface(QWidget *parent = nullptr);
+    ~DrawingSurface() override;
 
     void setBackColor(std::int32_t colourValue);
     QRgb backColorPixel() const { return toPixel(m_backColor); }

@@ -53,7 +53,6 @@ run() {
         sed -E 's/.*motion\([^,]*, ([-0-9.]+), ([-0-9.]+)\).*/\1 \2/')
     # The window's client area on weston's window, the grid from (30, 30) inside the canvas.
     local wx=$((OX + 400 - ${sx%.*})) wy=$((OY + 300 - ${sy%.*}))
-    local start
     start=$(wc -l <"$log")
     "$XDRAG" $((wx + 24)) $((wy + 24)) $((wx + 30)) $((wy + 30)) 40 5 "$MOVES" "$RATE" >/dev/null
     sleep 0.5

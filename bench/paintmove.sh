@@ -4,12 +4,18 @@
 # second (bench/tools/xdrag), each to its own point of a 5-pixel grid, with the smallest brush
 # (mtPaint: its paint tool and its default brush). CPU time of every thread from before the press
 # until the program is idle again, divided by MOVES, the programs started in turn RUNS times;
-# a screenshot after each counts the grid points that got their disc.
-# Usage: bench/paintmove.sh [path to pafuro] [runs, default 5]
+# a screenshot after each counts the grid points that got their disc. Given several builds (or
+# scripts beside a build that exec it with other settings), each round runs them all in turn before
+# mtPaint, so that they compare side by side; each line is named by its path then.
+# Usage: bench/paintmove.sh [path to pafuro...] [runs, default 5]
 set -euo pipefail
-PROGRAM=$(realpath "${1:-$(dirname "$0")/../build/pafuro}")
-RUNS=${2:-5}
-TOOLS=$(dirname "$PROGRAM")/bench/tools
+RUNS=5
+PROGRAMS=()
+for arg in "$@"; do
+    if [[ $arg =~ ^[0-9]+$ ]]; then RUNS=$arg; else PROGRAMS+=("$(realpath "$arg")"); fi
+done
+[ ${#PROGRAMS[@]} -gt 0 ] || PROGRAMS=("$(realpath "$(dirname "$0")/../build/pafuro")")
+TOOLS=$(dirname "${PROGRAMS[0]}")/bench/tools
 MOVES=${MOVES:-2000} RATE=${RATE:-2000} COLUMNS_=50 STEP=5
 WORK=$(mktemp -d)
 Xvfb ":$((1000 + RANDOM % 9000))" -displayfd 9 9>"$WORK/display" -noreset -screen 0 800x600x24 \
@@ -61,7 +67,11 @@ run() {
 echo "µs per move (CPU), discs on the screen of $MOVES; load $(cut -d' ' -f1-3 /proc/loadavg)"
 for _ in $(seq "$RUNS"); do
     # Pafuro: 細い at (176, 340) of the window, the grid from (20, 20) inside the canvas.
-    run Pafuro -n Pafuro 176 340 20 20 '#000000' "$PROGRAM"
+    for program in "${PROGRAMS[@]}"; do
+        name=Pafuro
+        [ ${#PROGRAMS[@]} -eq 1 ] || name=$program
+        run "$name" -n Pafuro 176 340 20 20 '#000000' "$program"
+    done
     # mtPaint: its paint tool at (17, 78), the grid inside the view of its new black image.
     run mtPaint -c mtpaint 17 78 120 120 '#FF0000' mtpaint
 done

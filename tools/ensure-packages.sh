@@ -21,22 +21,23 @@ ensure_packages() {
 # error's own words, shown as they come, a Japanese face. qt6-wayland lets the window run
 # natively in a Wayland session, which Qt then picks by itself; there the compositor's bell is
 # rung over a Wayland connection of the program's own (libwayland-dev, with wayland-scanner from
-# libwayland-bin for the protocol's code).
-RUN_PACKAGES=(cmake make g++ qt6-base-dev libxcb1-dev python3-fonttools fonts-konatu
-              fonts-noto-cjk qt6-wayland
+# libwayland-bin for the protocol's code). qt6-base-private-dev: during a stroke the canvas has Qt
+# hand the window system's events on as they are read (a platform setting).
+RUN_PACKAGES=(cmake make g++ qt6-base-dev qt6-base-private-dev libxcb1-dev python3-fonttools
+              fonts-konatu fonts-noto-cjk qt6-wayland
               pkgconf libxcb-xkb-dev libcanberra0 libcanberra-pulse sound-theme-freedesktop
               libwayland-dev libwayland-bin)
 # What the tests need besides. The names carry no release's version where Debian has a
 # versionless one (libclang-rt-dev follows the release's clang); clang-format-19 is the one
 # formatter that Debian 12 and 13 both ship, so the layout check gives one verdict on both.
-# qt6-base-private-dev lets the tests hand a pen's strokes to Qt as the window system does.
+# The tests hand a pen's strokes to Qt as the window system does (qt6-base-private-dev, above).
 TEST_PACKAGES=(xvfb xauth xdotool imagemagick x11-utils libx11-dev libxtst-dev libbenchmark-dev
                desktop-file-utils appstream
                dbus-daemon dbus-bin at-spi2-core python3-gi gir1.2-atspi-2.0 strace
                weston xwayland
                pulseaudio pulseaudio-utils sox
                clang libclang-rt-dev clang-format-19 locales
-               fusefat dosfstools qt6-base-private-dev)
+               fusefat dosfstools)
 # What the tests on the real desktops need besides (tests/xvfb/gnome.sh, plasma.sh; each is
 # skipped where its desktop is missing): GNOME Shell, Xwayland, and PipeWire as the desktops play
 # sound, and its desktop portal, which tells native programs its settings; for Plasma, KWin with

@@ -7,15 +7,40 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <qpa/qwindowsysteminterface.h>
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 DrawingSurface::DrawingSurface(QWidget *parent) : QWidget(parent)
 {
     // The surface paints every pixel of itself, so Qt need not fill it first.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
+    // Stamps are put on the screen as the event loop turns: when it wakes, and before it waits.
+    m_loop = QAbstractEventDispatcher::instance();
+    if (m_loop) {
+        connect(m_loop, &QAbstractEventDispatcher::awake, this, &DrawingSurface::showStamps);
+        connect(m_loop, &QAbstractEventDispatcher::aboutToBlock, this, &DrawingSurface::showStamps);
+    }
+}
+
+// A surface gone in the middle of a stroke leaves the window system's events as they were.
+DrawingSurface::~DrawingSurface()
+{
+    holdStroke(false);
+}
+
+// What was stamped since the last turn of the event loop, repainted and flushed to the screen in
+// one go. Asking Qt to repaint it later (update) would post a request that wakes the loop for a
+// second pass on every pointer motion.
+void DrawingSurface::showStamps()
+{
+    if (m_stamped.isEmpty())
+        return;
+    const QRegion stamped = std::exchange(m_stamped, QRegion());
+    repaint(stamped);
 }
 
 // A colour value holds red in its lowest byte.
@@ -97,7 +122,11 @@ void DrawingSurface::circle(float x, float y, float radius)
         return;
     m_plain = false;
     // Stamps that come faster than the event loop turns are repainted together.
-    update(place().toLogical(touched, m_layerRatio));
+    const QRect shown = place().toLogical(touched, m_layerRatio);
+    if (m_loop)
+        m_stamped += shown;
+    else
+        update(shown);
 }
 
 // Painted in the window's device pixels, so that the layer lands one pixel to one on the
@@ -144,16 +173,41 @@ void DrawingSurface::paintLayer(QPainter &painter, const SurfaceGeometry &px, co
     painter.restore();
 }
 
-// A press is taken here, so that the drag that follows stays with this surface.
+// A press is taken here, so that the drag that follows stays with this surface. While a button
+// is held, the window system's events are handed to the window as soon as they are read, in the
+// same pass of the event loop, instead of being queued for a second pass that the queue wakes
+// the loop for: a painting move then costs one pass, at whose end its stamp is shown.
 void DrawingSurface::mousePressEvent(QMouseEvent *event)
 {
     event->accept();
+    holdStroke(true);
+}
+
+void DrawingSurface::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->buttons() == Qt::NoButton)
+        holdStroke(false);
+}
+
+void DrawingSurface::hideEvent(QHideEvent *)
+{
+    holdStroke(false);
+}
+
+void DrawingSurface::holdStroke(bool held)
+{
+    if (held == m_stroke)
+        return;
+    m_stroke = held;
+    QWindowSystemInterface::setSynchronousWindowSystemEvents(held);
 }
 
 // Taken from the place in the window: the place in the widget is rounded to a whole logical
 // pixel.
 void DrawingSurface::mouseMoveEvent(QMouseEvent *event)
 {
+    if (event->buttons() == Qt::NoButton)
+        holdStroke(false);
     const QPointF twips = place().toTwips(event->scenePosition());
     Q_EMIT mouseMoved(buttonState(event), shiftState(event), float(twips.x()), float(twips.y()));
 }

@@ -2,8 +2,10 @@
 
 #include "surface/surfacegeometry.h"
 
+#include <QAbstractEventDispatcher>
 #include <QImage>
 #include <QPainter>
+#include <QRegion>
 #include <QWidget>
 #include <cstdint>
 
@@ -19,6 +21,7 @@ public:
     static constexpr float TwipsPerPixel = float(SurfaceGeometry::TwipsPerPixel);
 
     explicit DrawingSurface(QWidget *parent = nullptr);
+    ~DrawingSurface() override;
 
     void setBackColor(std::int32_t colourValue);
     QRgb backColorPixel() const { return toPixel(m_backColor); }
@@ -45,6 +48,8 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
 
 private:
@@ -56,6 +61,8 @@ private:
     void rebuildLayer();
     void followScreen();
     void paintLayer(QPainter &painter, const SurfaceGeometry &place, const QRect &dirty);
+    void showStamps();
+    void holdStroke(bool held);
 
     std::int32_t m_backColor = 0xffffff;
     QRgb m_fill = 0xff000000;
@@ -63,7 +70,10 @@ private:
     QImage m_picture;
     QImage m_image;
     qreal m_layerRatio = 0;
-    bool m_plain = true; // the layer holds its background colour only
+    QRegion m_stamped; // stamped since the event loop last turned, not yet on the screen
+    QAbstractEventDispatcher *m_loop = nullptr;
+    bool m_stroke = false; // a button held since a press here
+    bool m_plain = true;   // the layer holds its background colour only
 };
 
 // The button and shift states of a mouse event, as the program's handlers take them.

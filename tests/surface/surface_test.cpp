@@ -11,6 +11,7 @@
 #include <QPaintEvent>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <qpa/qwindowsysteminterface_p.h>
 
 #include <cmath>
 
@@ -48,7 +49,7 @@ bool showAt(TestWindow &app, qreal ratio = 1, PaintSpy *spy = nullptr)
     QScreen *screen = screenOfRatio(ratio);
     if (!screen || !app.show(screen))
         return false;
-    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
     if (spy)
         app.ui.画板->installEventFilter(spy);
     return true;
@@ -102,6 +103,7 @@ private Q_SLOTS:
     void stampAtDevicePixels();
     void pictureKeptOnAnotherScale();
     void stampsShownAtTheNextTurn();
+    void strokeHandsEventsOnAtOnce();
     void sparkShownWithItsRectangleOnly();
     void layerSurvivesRepaint();
     void imageIsClientAreaAsShown();
@@ -260,7 +262,7 @@ void SurfaceTest::stampAtDevicePixels()
     QCOMPARE(app.ui.画板->image().size(), layer);
     app.state().PenSize = radius;
     app.StampBrush(app.ui.画板, 1, 2000.0f, 1500.0f);
-    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
     const QImage image = app.ui.画板->image().convertToFormat(QImage::Format_RGB32);
     int count = 0;
     int mixedBlocks = 0;
@@ -312,7 +314,8 @@ void SurfaceTest::pictureKeptOnAnotherScale()
 }
 
 // Stamps, however quickly they come, are on the screen at the next turn of the event loop; what
-// is repainted is their rectangles, not the canvas between them.
+// is repainted is their rectangles, not the canvas between them. They post no repaint request,
+// which would wake the loop for a second pass after every pointer motion.
 void SurfaceTest::stampsShownAtTheNextTurn()
 {
     TestWindow app;
@@ -321,7 +324,11 @@ void SurfaceTest::stampsShownAtTheNextTurn()
     const QList<QPoint> centres{{20, 20}, {240, 30}, {130, 250}, {30, 200}, {250, 260}};
     for (QPoint c : centres)
         app.stamp(c.x(), c.y());
+    // Nothing is posted for them: posted events delivered, nothing is painted yet.
+    const int paints = spy.paints;
     QCoreApplication::sendPostedEvents();
+    QCOMPARE(spy.paints, paints);
+    QCoreApplication::processEvents();
     for (QPoint c : centres) {
         QCOMPARE(onScreen(app.w, c), Black & 0xffffff);
         QVERIFY(repainted(spy).contains(c));
@@ -331,7 +338,7 @@ void SurfaceTest::stampsShownAtTheNextTurn()
     // A lone stamp repaints the disc's rectangle and no more: radius 3.3 px about (100, 80).
     spy.painted = QRegion();
     app.stamp(100, 80);
-    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
     QCOMPARE(onScreen(app.w, {100, 80}), Black & 0xffffff);
     const QRect disc(96, 76, 8, 8);
     const QRect painted = repainted(spy).boundingRect();
@@ -341,6 +348,33 @@ void SurfaceTest::stampsShownAtTheNextTurn()
                             .arg(painted.y())
                             .arg(painted.width())
                             .arg(painted.height())));
+}
+
+// While a button is held on a surface, the window system's events are handed on as they are
+// read, in one pass of the event loop a motion; that ends with the stroke, at the release or
+// when the surface is hidden, so that nothing else runs that way.
+void SurfaceTest::strokeHandsEventsOnAtOnce()
+{
+    TestWindow app;
+    QVERIFY(showAt(app));
+    QWindow *window = app.w.windowHandle();
+    const QPoint o = app.origin(app.ui.画板);
+    const bool &atOnce = QWindowSystemInterfacePrivate::synchronousWindowSystemEvents;
+    QVERIFY(!atOnce);
+    QTest::mouseMove(window, o + QPoint(10, 10));
+    QVERIFY(!atOnce);
+    QTest::mousePress(window, Qt::LeftButton, {}, o + QPoint(20, 20));
+    QVERIFY(atOnce);
+    QTest::mouseMove(window, o + QPoint(40, 40));
+    QVERIFY(atOnce);
+    QTest::mouseRelease(window, Qt::LeftButton, {}, o + QPoint(40, 40));
+    QVERIFY(!atOnce);
+    CHECK_DISCS(app.canvas(), (QList<QPointF>{{40, 40}}), 50 / 15.0, Black, White);
+
+    QTest::mousePress(window, Qt::LeftButton, {}, o + QPoint(60, 60));
+    QVERIFY(atOnce);
+    app.w.hide();
+    QVERIFY(!atOnce);
 }
 
 namespace {
@@ -373,7 +407,7 @@ void SurfaceTest::sparkShownWithItsRectangleOnly()
     AllPaints paints;
     qApp->installEventFilter(&paints);
     app.Timer1_Tick();
-    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
     qApp->removeEventFilter(&paints);
     const QRgb drawn = panel->image().pixel(centre) & 0xffffff;
     QVERIFY(drawn != before);

@@ -108,6 +108,7 @@ else
     RESULTS+=("GNOME, native Wayland, alert sounds off: not tried, no desktop portal")
 fi
 
+menu_of GNOME gnome-
 report
 echo "PASS: under GNOME Shell, natively and through Xwayland, each beep heard once, none with" \
     "alert sounds off; the window fixed"

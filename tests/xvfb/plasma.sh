@@ -161,6 +161,7 @@ if [ -x /usr/libexec/xdg-desktop-portal ] && [ -n "$kwriteconfig" ]; then
 else
     RESULTS+=("Plasma, native Wayland, alert sounds off: not tried, no desktop portal or kwriteconfig")
 fi
+menu_of Plasma plasma- kf6- kf5-
 report
 echo "PASS: under KWin, natively and through Xwayland with kaccess, each beep heard once; the" \
     "window fixed; the picture kept at the screen's resolution"

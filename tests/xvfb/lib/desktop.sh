@@ -140,6 +140,19 @@ PY
     RESULTS+=("$1: the applications menu lists the program under $where")
 }
 
+# menu_of LABEL PREFIX...: menu_lists with the first prefix whose applications menu is installed
+# (a desktop's menu file is named differently from one release to the next).
+menu_of() {
+    local prefix
+    for prefix in "${@:2}"; do
+        if [ -f "/etc/xdg/menus/${prefix}applications.menu" ] && /usr/bin/python3 -c 'import xdg' 2>/dev/null; then
+            menu_lists "$1" "$prefix"
+            return
+        fi
+    done
+    RESULTS+=("$1: no applications menu to read")
+}
+
 # kwin_wayland OPTION...: KWin, with its fake input protocol (the touch screen below) offered to
 # any program. Where this process may not gain the capability KWin's file carries (a container
 # whose bounding set lacks it), exec would refuse that file: a copy without it runs instead.

@@ -136,14 +136,13 @@ void AlertSounds::readManager()
         connection,
         xcb_get_property(connection, false, m_manager, m_settings, m_settings, 0, 0x10000),
         nullptr);
-    std::optional<bool> setting;
+    m_on = true;
     if (reply) {
-        setting =
-            eventSounds(std::string_view(static_cast<const char *>(xcb_get_property_value(reply)),
-                                         xcb_get_property_value_length(reply)));
+        const auto *bytes = static_cast<const char *>(xcb_get_property_value(reply));
+        const auto length = std::size_t(xcb_get_property_value_length(reply));
+        m_on = eventSounds(std::string_view(bytes, length)).value_or(true);
         std::free(reply);
     }
-    m_on = setting.value_or(true);
 }
 
 bool AlertSounds::nativeEventFilter(const QByteArray &type, void *message, qintptr *)
@@ -170,7 +169,6 @@ bool AlertSounds::nativeEventFilter(const QByteArray &type, void *message, qintp
             watchManager(client->data.data32[2]);
         break;
     }
-    default: break;
     }
     return false;
 }

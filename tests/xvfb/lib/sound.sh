@@ -29,7 +29,7 @@ start_pipewire() {
     # The sink can be made once WirePlumber has come, shortly after the server answers.
     await 'pactl load-module module-null-sink sink_name=bellsink rate=48000 channels=2 >/dev/null 2>&1 &&
         pactl set-default-sink bellsink 2>/dev/null' 10 ||
-        fail "PipeWire did not start: $(tail -n 3 "$WORK/pipewire-pulse.log")"
+        fail "PipeWire did not start: $(tail -q -n 2 "$WORK"/{pipewire,wireplumber,pipewire-pulse}.log)"
 }
 
 # listen NAME: records what "bellsink" plays from here on, as sounds (streams) and as what is

@@ -47,8 +47,15 @@ TEST_PACKAGES=(xvfb xauth xdotool imagemagick x11-utils libx11-dev libxtst-dev l
 # window in tests/xvfb/wayland.sh.
 DESKTOP_PACKAGES=(gnome-shell xwayland wmctrl pipewire wireplumber pipewire-pulse
                   xdg-desktop-portal xdg-desktop-portal-gtk xsettingsd sway phoc i3-wm)
-PLASMA_PACKAGES=(kwin-wayland plasma-desktop libkscreen-bin xdg-desktop-portal-kde libwayland-dev
+PLASMA_PACKAGES=(kwin-wayland plasma-desktop xdg-desktop-portal-kde libwayland-dev
                  plasma-wayland-protocols)
+# kscreen-doctor's package took a new name with Plasma 6; Plasma 5's KScreen backend, a Qt 5
+# program, reaches KWin natively only with Qt 5's Wayland plugin.
+if [ "$(. /etc/os-release && echo "${VERSION_ID:-}")" = 12 ]; then
+    PLASMA_PACKAGES+=(libkf5screen-bin qtwayland5)
+else
+    PLASMA_PACKAGES+=(libkscreen-bin)
+fi
 # The X11 desktops of Debian's installer for tests/xvfb/desktop.sh, each its window manager, its
 # settings daemon and its applications menu; with the settings dumped (xsettingsd) and the menu
 # read (python3-xdg). LXQt runs no settings daemon; lxqt-panel brings its menu.

@@ -12,7 +12,7 @@ work=$build/fuzz
 
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
-{ cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+{ cmake -S "$root" -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DPAFURO_FUZZ=ON -DBUILD_TESTING=OFF &&
   cmake --build "$build" --target fuzz_picture -j "$(nproc)"; } >"$log" 2>&1 ||
     { cat "$log" >&2; exit 2; }

@@ -140,7 +140,8 @@ void SoundPlayer::play(const std::string &xid, std::function<void(bool played)> 
         tell(this, std::move(settled), false);
         return;
     }
-    auto ticket = std::make_shared<PlayerTicket>(Handover(Clock::now()), std::move(settled));
+    auto ticket =
+        std::make_shared<PlayerTicket>(PlayerTicket{Handover(Clock::now()), std::move(settled)});
     {
         std::lock_guard lock(m_shared->mutex);
         m_shared->waiting.push_back({xid, ticket});
